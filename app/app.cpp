@@ -1,0 +1,63 @@
+#include "app/app.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "app/tray.h"
+#include "notes/note_collection.h"
+#include "notes/note_window.h"
+#include "notes/preview.h"
+#include "res/resource.h"
+#include "storage/data_file.h"
+#include "storage/settings.h"
+
+const char APP_TITLE[] = "Memovky 1.5";
+
+HINSTANCE g_hInst;
+HWND g_hMainWnd;
+HMENU g_hMarkMenu;
+HMENU g_hTrayMenu;
+
+static MSG LoopMessage;
+
+// Only the bar of the menu resource is loaded; the pop-up inside it is what the program uses.
+static HMENU LoadPopupMenu(int id)
+{
+    return GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(id)), 0);
+}
+
+int InitApplication()
+{
+    SetDefaultSettings();
+    LoadSettings();
+    ComposeDataFile();
+    g_hMarkMenu = LoadPopupMenu(IDR_MARKMENU);
+    if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
+        return 0;
+    g_hMainWnd = CreateMainWindow();
+    if (!g_hMainWnd)
+        return 0;
+    g_hTrayMenu = LoadPopupMenu(IDR_TRAYMENU);
+    LoadNotes();
+    AddTrayIcon();
+    ShowWindow(g_hMainWnd, SW_HIDE);
+    return 1;
+}
+
+int RunMessageLoop()
+{
+    while (GetMessageA(&LoopMessage, nullptr, 0, 0)) {
+        TranslateMessage(&LoopMessage);
+        DispatchMessageA(&LoopMessage);
+    }
+    return static_cast<int>(LoopMessage.wParam);
+}
+
+int Shutdown()
+{
+    if (!SaveNotes() && !AskYesNo("Memovky se nepodařilo uložit.\nPřesto ukončit program?"))
+        return 0;
+    DestroyAllNotes();
+    RemoveTrayIcon();
+    DestroyMenu(g_hTrayMenu);
+    g_hTrayMenu = nullptr;
+    return 1;
+}

@@ -1,0 +1,23 @@
+// Program-wide handles, private messages and the start-up / shutdown sequence.
+#pragma once
+#include <windows.h>
+
+// Private messages, all addressed to the main window.
+#define WM_NOTE_DESTROYED   (WM_APP + 1)    // wParam, lParam: the note window being destroyed
+#define WM_POPUP_DESTROYED  (WM_APP + 2)    // wParam, lParam: the preview window being destroyed
+#define WM_TRAY_NOTIFY      (WM_APP + 3)    // lParam: the mouse message over the tray icon
+
+extern const char APP_TITLE[];
+
+extern HINSTANCE g_hInst;
+extern HWND g_hMainWnd;
+extern HMENU g_hMarkMenu;
+extern HMENU g_hTrayMenu;
+
+// Start-up in its fixed order; 1 when the message loop may run.
+int InitApplication();
+// The one message loop; returns the wParam of WM_QUIT.
+int RunMessageLoop();
+// The ordered end, run on WM_CLOSE of the main window. 0 when the user chose to keep the
+// program running after the notes could not be saved; the window must then stay.
+int Shutdown();

@@ -1,0 +1,114 @@
+#include "app/main_window.h"
+#include "app/app.h"
+#include "app/tray.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/settings_dialog.h"
+#include "notes/note_collection.h"
+#include "res/resource.h"
+#include "storage/data_file.h"
+#include <shellapi.h>
+
+int RegisterMainClass()
+{
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = g_hInst;
+    wc.hIcon = LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON,
+                                               16, 16, LR_DEFAULTCOLOR));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    wc.lpszClassName = MAIN_CLASS_NAME;
+    return RegisterClassExA(&wc) ? 1 : 0;
+}
+
+HWND CreateMainWindow()
+{
+    return CreateWindowExA(0, MAIN_CLASS_NAME, APP_TITLE,
+                           WS_OVERLAPPED | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE,
+                           100, 100, 320, 150, nullptr, nullptr, g_hInst, nullptr);
+}
+
+static void TextAt(HDC dc, int x, int y, const char* text)
+{
+    TextOutA(dc, x, y, text, lstrlenA(text));
+}
+
+void PaintMainWindow()
+{
+    HFONT font = CreateFontA(14, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             FF_SWISS | DEFAULT_PITCH, "Verdana");
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(g_hMainWnd, &ps);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    HICON icon = reinterpret_cast<HICON>(GetClassLongPtrA(g_hMainWnd, GCLP_HICON));
+    DrawIconEx(dc, 10, 20, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(128, 0, 0));
+    TextAt(dc, 64, 18, APP_TITLE);
+    SetTextColor(dc, RGB(0, 0, 128));
+    TextAt(dc, 64, 36, AUTHOR_LINE);
+    TextAt(dc, 64, 54, MAKER_HOST);
+    SelectObject(dc, oldFont);
+    EndPaint(g_hMainWnd, &ps);
+    DeleteObject(font);
+}
+
+static void OpenShellAddress(const char* address)
+{
+    ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWDEFAULT);
+}
+
+static void OnMainCommand(WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_SAVE:      SaveNotes(); break;
+    case IDM_EXIT:      SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0); break;
+    case IDM_ADD:       AddNote(0, 0, nullptr, NOTE_EXPANDED); break;
+    case IDM_ABOUT:     ShowAbout(); break;
+    case IDM_SHOWMAIN:  ShowMainWindow(); break;
+    case IDM_SETTINGS:  ShowSettings(); break;
+    case IDM_UNPACKALL: UnpackAll(); break;
+    case IDM_PACKALL:   PackAll(); break;
+    case IDM_HIDEALL:   HideAll(); break;
+    case IDM_SHOWALL:   ShowAll(); break;
+    case IDM_WEB:       OpenShellAddress(MAKER_URL); break;
+    case IDM_EMAIL:     OpenShellAddress(SUPPORT_MAILTO); break;
+    }
+}
+
+static void OnMainDestroy()
+{
+    DestroyMenu(g_hMarkMenu);
+    g_hMarkMenu = nullptr;
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:          PaintMainWindow(); break;
+    case WM_CLOSE:
+        if (!Shutdown())
+            return 0;
+        break;
+    case WM_DESTROY:        OnMainDestroy(); break;
+    case WM_NCDESTROY:      g_hMainWnd = nullptr; break;
+    case WM_QUERYENDSESSION: SaveNotes(); break;  // never asks: the log-off goes on
+    case WM_COMMAND:        OnMainCommand(wParam); break;
+    case WM_SYSCOMMAND:
+        // Minimizing hides instead: the program lives in the notification area.
+        if (wParam == SC_MINIMIZE) {
+            ShowWindow(window, SW_HIDE);
+            return 0;
+        }
+        break;
+    case WM_NOTE_DESTROYED: RemoveNote(reinterpret_cast<HWND>(wParam)); break;
+    case WM_TRAY_NOTIFY:    OnTrayNotify(lParam); break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

@@ -1,0 +1,60 @@
+#include "app/tray.h"
+#include "app/app.h"
+#include "app/message_boxes.h"
+#include "res/resource.h"
+#include <shellapi.h>
+#include <cstring>
+
+// The first form of the record: older shells know nothing longer.
+static NOTIFYICONDATAA MakeIconRecord()
+{
+    NOTIFYICONDATAA nid;
+    ZeroMemory(&nid, sizeof nid);
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = g_hMainWnd;
+    nid.uID = TRAY_ICON_ID;
+    return nid;
+}
+
+int AddTrayIcon()
+{
+    NOTIFYICONDATAA nid = MakeIconRecord();
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = WM_TRAY_NOTIFY;
+    nid.hIcon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                              0, 0, LR_DEFAULTSIZE));
+    lstrcpynA(nid.szTip, APP_TITLE, sizeof nid.szTip);
+    if (!Shell_NotifyIconA(NIM_ADD, &nid))
+        ErrorBox("Chyba při vytváření notifikační ikony");
+    return 1;
+}
+
+void RemoveTrayIcon()
+{
+    NOTIFYICONDATAA nid = MakeIconRecord();
+    if (!Shell_NotifyIconA(NIM_DELETE, &nid))
+        ErrorBox("Chyba při odebírání notifikační ikony");
+}
+
+void ShowMainWindow()
+{
+    ShowWindow(g_hMainWnd, SW_RESTORE);
+    SetForegroundWindow(g_hMainWnd);
+}
+
+static void OpenTrayMenu()
+{
+    POINT pt;
+    GetCursorPos(&pt);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(g_hMainWnd);
+    TrackPopupMenuEx(g_hTrayMenu, TPM_RIGHTALIGN | TPM_BOTTOMALIGN, pt.x, pt.y, g_hMainWnd, nullptr);
+}
+
+void OnTrayNotify(LPARAM mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK: ShowMainWindow(); break;
+    case WM_RBUTTONUP:     OpenTrayMenu(); break;
+    }
+}

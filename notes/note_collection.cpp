@@ -1,0 +1,247 @@
+#include "notes/note_collection.h"
+#include "app/app.h"
+#include "app/message_boxes.h"
+#include "notes/note_window.h"
+#include "res/resource.h"
+#include "storage/settings.h"
+#include <commctrl.h>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+NoteCollection Notes;
+NoteReallocFn g_pfnNoteRealloc = std::realloc;
+
+int FindNote(HWND window)
+{
+    if (!window)
+        return -1;
+    for (int i = 0; i < Notes.count; ++i)
+        if (Notes.items[i].hwnd == window)
+            return i;
+    return -1;
+}
+
+static NoteRecord* RecordOf(HWND window)
+{
+    int index = FindNote(window);
+    return index < 0 ? nullptr : &Notes.items[index];
+}
+
+int GetNoteTracking(HWND window)
+{
+    NoteRecord* note = RecordOf(window);
+    return note ? note->tracking : 0;
+}
+
+int SetNoteTracking(HWND window, int value)
+{
+    NoteRecord* note = RecordOf(window);
+    if (!note)
+        return 0;
+    note->tracking = value;
+    return 1;
+}
+
+int GetNoteArmed(HWND window)
+{
+    NoteRecord* note = RecordOf(window);
+    return note ? note->armed : 0;
+}
+
+int SetNoteArmed(HWND window, int value)
+{
+    NoteRecord* note = RecordOf(window);
+    if (!note)
+        return 0;
+    note->armed = value;
+    return 1;
+}
+
+int SetNoteHover(HWND window, int value)
+{
+    NoteRecord* note = RecordOf(window);
+    if (!note)
+        return 0;
+    note->hover = value;
+    return 1;
+}
+
+int IsNotePacked(HWND window)
+{
+    NoteRecord* note = RecordOf(window);
+    return note && note->state == NOTE_PACKED ? 1 : 0;
+}
+
+COLORREF GetNoteColor(HWND window)
+{
+    NoteRecord* note = RecordOf(window);
+    return note ? note->markColor : 0;
+}
+
+int SetNoteColor(HWND window, COLORREF color)
+{
+    NoteRecord* note = RecordOf(window);
+    if (!note)
+        return 0;
+    note->markColor = color;
+    return 1;
+}
+
+int SetNoteTime(HWND window, NoteTime time)
+{
+    NoteRecord* note = RecordOf(window);
+    if (!note)
+        return 0;
+    note->created = time;
+    return 1;
+}
+
+// Appends one zero-filled record. On failure the collection stays exactly as it was.
+static bool GrowNotes()
+{
+    void* grown = g_pfnNoteRealloc(Notes.items, (Notes.count + 1) * sizeof(NoteRecord));
+    if (!grown) {
+        ErrorBox("Nedostatek paměti pro další memovku");
+        return false;
+    }
+    Notes.items = static_cast<NoteRecord*>(grown);
+    memset(&Notes.items[Notes.count], 0, sizeof(NoteRecord));
+    ++Notes.count;
+    return true;
+}
+
+static NoteTime CurrentNoteTime()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return { now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute };
+}
+
+static void TrackHoverAndLeave(HWND window)
+{
+    TRACKMOUSEEVENT tme = { sizeof tme, TME_HOVER | TME_LEAVE, window, HOVER_DEFAULT };
+    _TrackMouseEvent(&tme);
+}
+
+int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
+{
+    if (!GrowNotes())
+        return 0;
+    const int index = Notes.count - 1;
+    // Zero means "no position given".
+    Notes.items[index].x = x != 0 ? x : 10;
+    Notes.items[index].y = y != 0 ? y : 10;
+
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka",
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
+                                  Notes.items[index].x, Notes.items[index].y,
+                                  Settings.NoteSize.cx, Settings.NoteSize.cy,
+                                  g_hMainWnd, nullptr, g_hInst, nullptr);
+    if (!window) {
+        ErrorBox("Chyba při vytvoření okna!\nAplikace bude ukončena");
+        DestroyWindow(g_hMainWnd);
+        return 0;
+    }
+    Notes.items[index].hwnd = window;
+
+    RECT client;
+    GetClientRect(window, &client);
+    HWND edit = CreateWindowExA(0, "EDIT", text ? text : "",
+                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL
+                                    | ES_MULTILINE | ES_WANTRETURN,
+                                0, 0, client.right - client.left, client.bottom - client.top,
+                                window, nullptr, g_hInst, nullptr);
+    HMENU menu = LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_NOTEMENU));
+
+    NoteRecord& note = Notes.items[FindNote(window)];
+    note.hwndEdit = edit;
+    note.markColor = Settings.MarkColor;
+    note.state = NOTE_EXPANDED;
+    note.reserved = 0;
+    note.tracking = 0;
+    note.armed = 1;
+    note.hover = 0;
+    note.hmenu = menu;
+    note.created = CurrentNoteTime();
+    note.name[0] = '\0';
+    SetMenu(window, menu);
+
+    if (state == NOTE_PACKED)
+        PackNote(window);
+    else
+        SetFocus(edit);
+    TrackHoverAndLeave(window);
+    return 1;
+}
+
+// Drops the record at index; the array shrinks to fit.
+static void EraseRecord(int index)
+{
+    memmove(&Notes.items[index], &Notes.items[index + 1],
+            (Notes.count - index - 1) * sizeof(NoteRecord));
+    --Notes.count;
+    if (Notes.count == 0) {
+        std::free(Notes.items);
+        Notes.items = nullptr;
+        return;
+    }
+    // A failed shrink keeps the larger block, which still holds every record.
+    if (void* shrunk = g_pfnNoteRealloc(Notes.items, Notes.count * sizeof(NoteRecord)))
+        Notes.items = static_cast<NoteRecord*>(shrunk);
+}
+
+int RemoveNote(HWND window)
+{
+    int index = FindNote(window);
+    if (index < 0)
+        return 0;
+    DestroyMenu(Notes.items[index].hmenu);
+    EraseRecord(index);
+    return 1;
+}
+
+void DestroyAllNotes()
+{
+    if (Notes.count == 0)
+        return;
+    // Each destruction removes its record at once, so the array moves under the walk.
+    std::vector<HWND> windows;
+    windows.reserve(Notes.count);
+    for (int i = 0; i < Notes.count; ++i)
+        windows.push_back(Notes.items[i].hwnd);
+    for (HWND window : windows)
+        DestroyWindow(window);
+    // Records whose removal never came (no window, or no main window to hear of it).
+    for (int i = 0; i < Notes.count; ++i)
+        DestroyMenu(Notes.items[i].hmenu);
+    std::free(Notes.items);
+    Notes.items = nullptr;
+    Notes.count = 0;
+}
+
+void PackAll()
+{
+    for (int i = 0; i < Notes.count; ++i)
+        if (Notes.items[i].state != NOTE_PACKED)
+            PackNote(Notes.items[i].hwnd);
+}
+
+void UnpackAll()
+{
+    for (int i = 0; i < Notes.count; ++i)
+        if (Notes.items[i].state != NOTE_EXPANDED)
+            UnpackNote(Notes.items[i].hwnd);
+}
+
+void HideAll()
+{
+    for (int i = 0; i < Notes.count; ++i)
+        ShowWindow(Notes.items[i].hwnd, SW_HIDE);
+}
+
+void ShowAll()
+{
+    for (int i = 0; i < Notes.count; ++i)
+        ShowWindow(Notes.items[i].hwnd, SW_RESTORE);
+}

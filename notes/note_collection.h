@@ -1,0 +1,62 @@
+// Every note's record, in order of addition; a note is always found by its window.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+enum : BYTE {
+    NOTE_PACKED = 1,        // shown as a mark
+    NOTE_EXPANDED = 16,     // shown as a full note window
+};
+
+// Local time of a note's creation, to the minute; stored as these ten bytes.
+struct NoteTime {
+    WORD year, month, day, hour, minute;
+};
+
+struct NoteRecord {
+    HWND hwnd;              // the note window: the key
+    HWND hwndEdit;          // its edit box, which alone holds the text
+    int32_t reserved;
+    int32_t tracking;       // a leave report has been asked for
+    int32_t armed;          // the next mouse move may open the preview
+    int32_t hover;
+    COLORREF markColor;
+    NoteTime created;
+    BYTE state;             // NOTE_PACKED or NOTE_EXPANDED
+    HMENU hmenu;            // the note's own menu bar, owned by the record
+    char name[32];
+    int32_t x;              // where the mark goes whenever the note is packed
+    int32_t y;
+};
+
+struct NoteCollection {
+    NoteRecord* items;      // exactly count records; null when empty
+    int count;
+};
+
+extern NoteCollection Notes;
+
+// Reallocation used for the array; tests swap it to see an allocation fail.
+using NoteReallocFn = void* (*)(void* block, size_t bytes);
+extern NoteReallocFn g_pfnNoteRealloc;
+
+int FindNote(HWND window);
+
+int GetNoteTracking(HWND window);
+int SetNoteTracking(HWND window, int value);
+int GetNoteArmed(HWND window);
+int SetNoteArmed(HWND window, int value);
+int SetNoteHover(HWND window, int value);
+int IsNotePacked(HWND window);
+COLORREF GetNoteColor(HWND window);
+int SetNoteColor(HWND window, COLORREF color);
+int SetNoteTime(HWND window, NoteTime time);
+
+int AddNote(int32_t x, int32_t y, const char* text, BYTE state);
+int RemoveNote(HWND window);
+void DestroyAllNotes();
+
+void PackAll();
+void UnpackAll();
+void HideAll();
+void ShowAll();

@@ -1,0 +1,234 @@
+#include "notes/note_window.h"
+#include "app/app.h"
+#include "app/message_boxes.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/choosers.h"
+#include "notes/note_collection.h"
+#include "notes/note_time.h"
+#include "notes/placement.h"
+#include "notes/preview.h"
+#include "res/resource.h"
+#include "storage/settings.h"
+#include <commctrl.h>
+
+#define EXPANDED_EX_STYLE   (WS_EX_TOOLWINDOW | WS_EX_TOPMOST)
+#define EXPANDED_STYLE      (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE)
+#define PACKED_EX_STYLE     WS_EX_TOPMOST
+#define PACKED_STYLE        WS_POPUP
+
+int RegisterNoteClass()
+{
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = NoteWndProc;
+    wc.hInstance = g_hInst;
+    wc.hIcon = LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_APP));
+    wc.hIconSm = LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_APP));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = NOTE_CLASS_NAME;
+    return RegisterClassExA(&wc) ? 1 : 0;
+}
+
+// Hides the window and shows it again, so that a new frame takes effect.
+static void ReshowWindow(HWND window)
+{
+    ShowWindow(window, SW_HIDE);
+    ShowWindow(window, SW_SHOW);
+}
+
+void PackNote(HWND window)
+{
+    if (FindNote(window) < 0)
+        return;
+    HWND edit = GetWindow(window, GW_CHILD);
+    ShowWindow(edit, SW_HIDE);
+    SetWindowLongA(window, GWL_EXSTYLE, PACKED_EX_STYLE);
+    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(PACKED_STYLE));
+    ReshowWindow(window);
+    NoteRecord& note = Notes.items[FindNote(window)];
+    note.state = NOTE_PACKED;
+    const int x = note.x, y = note.y;
+    SetMenu(window, nullptr);
+    SetWindowPos(window, HWND_TOPMOST, x, y,
+                 Settings.PackedNoteSize.cx, Settings.PackedNoteSize.cy, 0);
+    ShowWindow(edit, SW_HIDE);
+}
+
+void UnpackNote(HWND window)
+{
+    int index = FindNote(window);
+    if (index < 0)
+        return;
+    RECT mark;
+    GetWindowRect(window, &mark);
+    Notes.items[index].x = mark.left;
+    Notes.items[index].y = mark.top;
+    SetWindowLongA(window, GWL_EXSTYLE, EXPANDED_EX_STYLE);
+    SetWindowLongA(window, GWL_STYLE, EXPANDED_STYLE);
+    HWND edit = GetWindow(window, GW_CHILD);
+    ReshowWindow(window);
+    SetWindowRgn(window, nullptr, TRUE);
+    NoteRecord& note = Notes.items[FindNote(window)];
+    note.state = NOTE_EXPANDED;
+    SetMenu(window, note.hmenu);
+    SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    POINT at = PlaceExpandedNote(mark.left, mark.top, screen, Settings.NoteSize);
+    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, Settings.NoteSize.cx, Settings.NoteSize.cy, 0);
+    UpdateNoteTitle(window);
+    ShowWindow(edit, SW_SHOW);
+    SetFocus(edit);
+}
+
+void UpdateNoteTitle(HWND window)
+{
+    int index = FindNote(window);
+    if (index < 0)
+        return;
+    char title[NOTE_TITLE_SIZE];
+    FormatNoteTitle(Notes.items[index].created, title);
+    SetWindowTextA(window, title);
+}
+
+void OnNotePaint(HWND window)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT client;
+    GetClientRect(window, &client);
+    int index = FindNote(window);
+    if (index >= 0 && Notes.items[index].state == NOTE_PACKED) {
+        HBRUSH brush = CreateSolidBrush(Notes.items[index].markColor);
+        HGDIOBJ oldBrush = SelectObject(dc, brush);
+        Rectangle(dc, client.left, client.top, client.right, client.bottom);
+        SelectObject(dc, oldBrush);
+        DeleteObject(brush);
+    }
+    EndPaint(window, &ps);
+}
+
+void OnNoteSize(HWND window, WPARAM, LPARAM lParam)
+{
+    int index = FindNote(window);
+    if (index < 0 || !IsWindow(Notes.items[index].hwndEdit))
+        return;
+    SetWindowPos(Notes.items[index].hwndEdit, nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam),
+                 SWP_NOZORDER);
+}
+
+static void ExpandMark(HWND window)
+{
+    HidePopup();
+    UnpackNote(window);
+}
+
+static bool IsKeyDown(int key)
+{
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
+
+// A left press on client area is a press on a caption, so the system drags the mark.
+static LRESULT OnNoteHitTest(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT hit = DefWindowProcA(window, WM_NCHITTEST, wParam, lParam);
+    if (hit != HTCLIENT || !IsKeyDown(VK_LBUTTON))
+        return hit;
+    if (IsKeyDown(VK_CONTROL)) {
+        ExpandMark(window);
+        return DefWindowProcA(window, WM_NCHITTEST, wParam, lParam);
+    }
+    return HTCAPTION;
+}
+
+static void Recolor(HWND window, COLORREF color)
+{
+    SetNoteColor(window, color);
+    RedrawNow(window);
+}
+
+static void OnNoteCommand(HWND window, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_ABOUT:       ShowAbout(); break;
+    case IDM_PACK:        PackNote(window); break;
+    case IDM_UNPACK:      ExpandMark(window); break;
+    case IDM_RED:         Recolor(window, RGB(255, 0, 0)); break;
+    case IDM_BLUE:        Recolor(window, RGB(0, 0, 255)); break;
+    case IDM_YELLOW:      Recolor(window, RGB(255, 255, 160)); break;
+    case IDM_GREEN:       Recolor(window, RGB(0, 208, 0)); break;
+    case IDM_CUSTOMCOLOR: Recolor(window, ChooseColour(GetNoteColor(window), nullptr)); break;
+    case IDM_DELETE:
+        if (AskYesNo("Opravdu odstranit tento záznam?"))
+            DestroyWindow(window);  // the record is gone when this returns
+        break;
+    }
+}
+
+static void OnNoteMouseMove(HWND window)
+{
+    if (GetNoteArmed(window)) {
+        SetNoteArmed(window, 0);
+        SetNoteHover(window, 1);
+        if (IsNotePacked(window)) {
+            ShowPopup(window);
+            RedrawNow(window);
+        }
+    }
+    if (!GetNoteTracking(window)) {
+        TRACKMOUSEEVENT tme = { sizeof tme, TME_LEAVE, window, HOVER_DEFAULT };
+        if (!_TrackMouseEvent(&tme))
+            ErrorBox("Chyba _TrackMouseEvent");
+        SetNoteTracking(window, 1);
+    }
+}
+
+static void OnNoteMouseLeave(HWND window)
+{
+    if (IsNotePacked(window))
+        HidePopup();
+    SetNoteTracking(window, 0);
+    SetNoteArmed(window, 1);
+    SetNoteHover(window, 0);
+    RedrawNow(window);
+}
+
+static void OpenMarkMenu(HWND window)
+{
+    POINT pt;
+    GetCursorPos(&pt);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(window);
+    TrackPopupMenuEx(g_hMarkMenu, 0, pt.x, pt.y, window, nullptr);
+}
+
+static void OnNoteDestroy(HWND window)
+{
+    SendMessageA(g_hMainWnd, WM_NOTE_DESTROYED, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:        OnNoteDestroy(window); break;
+    case WM_SIZE:           OnNoteSize(window, wParam, lParam); break;
+    case WM_PAINT:          OnNotePaint(window); break;
+    case WM_NCHITTEST:      return OnNoteHitTest(window, wParam, lParam);
+    case WM_COMMAND:        OnNoteCommand(window, wParam); break;
+    case WM_SYSCOMMAND:
+        // Closing a note only packs it; deleting takes the explicit command.
+        if (wParam == SC_CLOSE) {
+            PackNote(window);
+            return 0;
+        }
+        break;
+    case WM_MOUSEMOVE:      OnNoteMouseMove(window); break;
+    case WM_LBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:    ExpandMark(window); break;
+    case WM_RBUTTONUP:      OpenMarkMenu(window); break;
+    case WM_MOUSELEAVE:     OnNoteMouseLeave(window); break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

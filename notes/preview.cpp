@@ -1,0 +1,127 @@
+#include "notes/preview.h"
+#include "app/app.h"
+#include "app/message_boxes.h"
+#include "notes/note_collection.h"
+#include "notes/placement.h"
+#include "notes/text_measure.h"
+#include "res/resource.h"
+#include "storage/settings.h"
+#include <cstdlib>
+
+HWND PreviewWindow;
+char* PreviewText;
+
+int RegisterPopupClass()
+{
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = PopupWndProc;
+    wc.hInstance = g_hInst;
+    wc.hIcon = LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_APP));
+    wc.hIconSm = LoadIconA(g_hInst, MAKEINTRESOURCEA(IDI_APP));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = CreateSolidBrush(Settings.PopupColor);
+    wc.lpszClassName = POPUP_CLASS_NAME;
+    if (RegisterClassExA(&wc))
+        return 1;
+    DeleteObject(wc.hbrBackground);
+    return 0;
+}
+
+void ReregisterPopupClass()
+{
+    // No window of the class may outlive its brush.
+    HidePopup();
+    WNDCLASSEXA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.cbSize = sizeof wc;
+    GetClassInfoExA(g_hInst, POPUP_CLASS_NAME, &wc);
+    if (!DeleteObject(wc.hbrBackground))
+        ErrorBox("Chyba DeleteObject");
+    if (UnregisterClassA(POPUP_CLASS_NAME, g_hInst) && !RegisterPopupClass())
+        ErrorBox("Chyba při registraci třídy okna");
+}
+
+static char* CopyNoteText(HWND mark)
+{
+    int index = FindNote(mark);
+    HWND edit = index >= 0 ? Notes.items[index].hwndEdit : nullptr;
+    int length = GetWindowTextLengthA(edit);
+    char* text = static_cast<char*>(std::malloc(length + 1));
+    if (text) {
+        GetWindowTextA(edit, text, length + 1);
+        text[length] = '\0';
+    }
+    return text;
+}
+
+int ShowPopup(HWND mark)
+{
+    if (PreviewWindow)
+        return 0;
+    RECT markRect;
+    GetWindowRect(mark, &markRect);
+    char* text = CopyNoteText(mark);
+    if (!text)
+        return 0;
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, POPUP_CLASS_NAME, "popup", WS_POPUP | WS_BORDER,
+                                  0, 0, 180, 200, g_hMainWnd, nullptr, g_hInst, nullptr);
+    if (!window) {
+        std::free(text);
+        return 0;
+    }
+    PreviewWindow = window;
+    PreviewText = text;
+
+    // Measured with the system font, the one a fresh DC has, though painted with another.
+    HDC dc = GetDC(window);
+    SIZE size = MeasureNoteText(dc, text);
+    ReleaseDC(window, dc);
+    SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    POINT at = PlacePreview(markRect.left, markRect.top, Settings.PackedNoteSize, size, screen);
+    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER);
+    ShowWindow(window, SW_SHOW);
+    return IsWindow(PreviewWindow);
+}
+
+int HidePopup()
+{
+    if (!PreviewWindow)
+        return 0;
+    DestroyWindow(PreviewWindow);
+    PreviewWindow = nullptr;
+    std::free(PreviewText);
+    PreviewText = nullptr;
+    return 1;
+}
+
+void PaintPreview(HWND window)
+{
+    RECT area;
+    GetClientRect(window, &area);
+    InflateRect(&area, -5, -5);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    if (PreviewText)
+        DrawTextA(dc, PreviewText, -1, &area, 0);
+    SelectObject(dc, oldFont);
+    EndPaint(window, &ps);
+}
+
+LRESULT CALLBACK PopupWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        SendMessageA(g_hMainWnd, WM_POPUP_DESTROYED, reinterpret_cast<WPARAM>(window),
+                     reinterpret_cast<LPARAM>(window));
+        break;
+    case WM_PAINT:
+        PaintPreview(window);
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

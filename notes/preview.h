@@ -1,0 +1,15 @@
+// The one hover preview: a note's text beside its mark.
+#pragma once
+#include <windows.h>
+
+#define POPUP_CLASS_NAME "DAVududPopupClass"
+
+extern HWND PreviewWindow;      // null when no preview is shown
+extern char* PreviewText;       // the preview's own copy of the text
+
+int RegisterPopupClass();
+void ReregisterPopupClass();
+int ShowPopup(HWND mark);
+int HidePopup();
+void PaintPreview(HWND window);
+LRESULT CALLBACK PopupWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

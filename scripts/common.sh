@@ -1,0 +1,131 @@
+# Shared helpers of the set-up, build, run and test scripts. Sourced, not run.
+
+MEMOVKY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+MEMOVKY_PACKAGES=(
+  cmake make
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  googletest
+  wine wine64 fonts-wine
+  xvfb xauth xdotool x11-utils imagemagick
+  locales
+)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs only what is missing, so a second run costs nothing.
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "${MEMOVKY_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+}
+
+# Wine shows Czech only with code page 1250, which it takes from a Czech locale.
+ensure_locale() {
+  if ! locale -a 2>/dev/null | grep -qix 'cs_CZ.utf8'; then
+    log "generating the cs_CZ.UTF-8 locale"
+    as_root sed -i 's/^# *\(cs_CZ.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^cs_CZ.UTF-8 UTF-8' /etc/locale.gen || echo 'cs_CZ.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+  fi
+}
+
+ensure_setup() {
+  ensure_packages "$@"
+  ensure_locale
+}
+
+# configure_tree <arch: x86_64|i686> <build dir> [cmake options...]
+configure_tree() {
+  local arch=$1 dir=$2
+  shift 2
+  cmake -S "$MEMOVKY_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$MEMOVKY_ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+wine_environment() {
+  export WINEPREFIX=$1
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8
+}
+
+# Starts a private X server on the first free display; prints its number.
+start_xvfb() {
+  local log_file=$1 size=${2:-1024x768x24} n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    setsid Xvfb ":$n" -screen 0 "$size" -nolisten tcp >"$log_file" 2>&1 < /dev/null &
+    echo $! >"$log_file.pid"
+    local i
+    for i in $(seq 1 100); do
+      xdpyinfo -display ":$n" >/dev/null 2>&1 && { echo "$n"; return 0; }
+      sleep 0.1
+    done
+    return 1
+  done
+  return 1
+}
+
+# Creates a Wine prefix once; later calls find it ready.
+ensure_prefix() {
+  local prefix=$1
+  if [ ! -f "$prefix/system.reg" ]; then
+    log "creating Wine prefix $prefix"
+    mkdir -p "$prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+}
+
+# A complete session for running the program or its tests: private X server, the given Wine
+# prefix (created when missing) shown as a 1024 x 768 virtual desktop with a taskbar and
+# notification area, and one persistent wineserver. Exports DISPLAY and the Wine variables;
+# stop_wine_session ends it.
+start_wine_session() {
+  local dir=$1 prefix=$2
+  mkdir -p "$dir"
+  local display
+  display=$(start_xvfb "$dir/xvfb.log") || { echo "cannot start Xvfb" >&2; return 1; }
+  export DISPLAY=":$display"
+  echo "$DISPLAY" >"$dir/display"
+  wine_environment "$prefix"
+  ensure_prefix "$prefix"
+  # Every program shares one virtual desktop, as on Windows; Wine then draws the frames itself
+  # and never waits for a window manager.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  # Long-lived Wine processes inherit the output of whoever starts them: start them all here,
+  # writing to files, or they would hold a test's output pipe open after the test ends.
+  setsid wineserver -p -f >"$dir/wineserver.log" 2>&1 < /dev/null &
+  wine wineboot >"$dir/wineboot.log" 2>&1 < /dev/null
+  setsid wine explorer /desktop=Default,1024x768 >"$dir/desktop.log" 2>&1 < /dev/null &
+  local i
+  for i in $(seq 1 100); do
+    xdotool search --name 'Wine desktop' >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "the Wine desktop did not appear" >&2
+  return 1
+}
+
+stop_wine_session() {
+  local dir=$1
+  wineserver -k >/dev/null 2>&1 || true
+  [ -f "$dir/xvfb.log.pid" ] && kill "$(cat "$dir/xvfb.log.pid")" 2>/dev/null
+  return 0
+}

@@ -1,0 +1,193 @@
+#include "tests/e2e/program.h"
+#include "tests/support/helpers.h"
+#include "tests/support/poll.h"
+
+RunningProgram::~RunningProgram()
+{
+    if (process_) {
+        if (Running())
+            TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+}
+
+bool RunningProgram::Start()
+{
+    std::string command = "\"" + ProgramPath() + "\"";
+    STARTUPINFOA si = { sizeof si };
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return true;
+}
+
+bool RunningProgram::WaitReady(DWORD timeoutMs)
+{
+    return PumpUntil([this] {
+        std::vector<HWND> mains = TopWindows(pid_, "DAVududMainClass", false);
+        main_ = mains.empty() ? nullptr : mains[0];
+        return main_ && !IsWindowVisible(main_) && TrayIconPresent(main_);
+    }, timeoutMs);
+}
+
+bool RunningProgram::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool RunningProgram::WaitExit(DWORD* exitCode, DWORD timeoutMs)
+{
+    if (!PumpUntil([this] { return !Running(); }, timeoutMs))
+        return false;
+    GetExitCodeProcess(process_, exitCode);
+    return true;
+}
+
+std::vector<HWND> RunningProgram::NoteWindows(bool visibleOnly) const
+{
+    return TopWindows(pid_, "DAVududNoteClass", visibleOnly);
+}
+
+HWND RunningProgram::MessageBoxWindow() const
+{
+    for (HWND window : TopWindows(pid_, "#32770"))
+        if (WindowText(window) == "Memovky 1.5")
+            return window;
+    return nullptr;
+}
+
+SeenBox ReadBox(HWND box)
+{
+    SeenBox seen;
+    char text[512] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    seen.text = text;
+    seen.ok = GetDlgItem(box, IDOK) != nullptr;
+    seen.yes = GetDlgItem(box, IDYES) != nullptr;
+    seen.no = GetDlgItem(box, IDNO) != nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassNameOf(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            seen.icon = true;
+    return seen;
+}
+
+void AnswerBox(HWND box, int button)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+}
+
+void MoveTo(int x, int y)
+{
+    Xdo("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+}
+
+void ClickAt(int x, int y, int button)
+{
+    MoveTo(x, y);
+    Xdo("click " + std::to_string(button));
+}
+
+void DoubleClickAt(int x, int y)
+{
+    MoveTo(x, y);
+    Xdo("click --repeat 2 --delay 80 1");
+}
+
+void PressKeys(const std::string& keys)
+{
+    Xdo("key --delay 60 " + keys);
+}
+
+void TypeText(const std::string& text)
+{
+    Xdo("type --delay 30 '" + text + "'");
+}
+
+POINT TrayIconCentre()
+{
+    HWND bar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT rect = WindowRect(bar);
+    return { rect.right - 10, (rect.top + rect.bottom) / 2 };
+}
+
+static LRESULT HitAt(HWND window, int x, int y)
+{
+    return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+}
+
+bool FindHitPoint(HWND window, LRESULT code, POINT* at)
+{
+    RECT rect = WindowRect(window);
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.right - 1; x >= rect.left; --x) {
+            if (HitAt(window, x, y) != code)
+                continue;
+            // Aim at the middle of the area, not at its first pixel.
+            int left = x, bottom = y;
+            while (left > rect.left && HitAt(window, left - 1, y) == code)
+                --left;
+            const int middle = (left + x) / 2;
+            while (bottom + 1 < rect.bottom && HitAt(window, middle, bottom + 1) == code)
+                ++bottom;
+            *at = { middle, (y + bottom) / 2 };
+            return true;
+        }
+    return false;
+}
+
+HWND OpenMenuWindow()
+{
+    for (HWND window : TopWindows(ANY_PROCESS, "#32768"))
+        return window;
+    return nullptr;
+}
+
+std::vector<RECT> PopupItemOffsets(int menuId)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+    HMENU popup = GetSubMenu(bar, 0);
+    HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    std::vector<RECT> offsets;
+    WindowDriver driver("#32768", "", [&](HWND menu) {
+        const RECT frame = WindowRect(menu);
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            RECT item = {};
+            GetMenuItemRect(nullptr, popup, i, &item);
+            OffsetRect(&item, -frame.left, -frame.top);
+            offsets.push_back(item);
+        }
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    TrackPopupMenuEx(popup, 0, 100, 100, owner, nullptr);
+    DestroyWindow(owner);
+    DestroyMenu(bar);
+    return offsets;
+}
+
+void ClickMenuItem(HWND menuWindow, const std::vector<RECT>& offsets, int index)
+{
+    const RECT frame = WindowRect(menuWindow);
+    const RECT& item = offsets.at(index);
+    ClickAt(frame.left + (item.left + item.right) / 2, frame.top + (item.top + item.bottom) / 2);
+}
+
+bool FindHitRect(HWND window, LRESULT code, RECT* area)
+{
+    RECT rect = WindowRect(window);
+    bool found = false;
+    *area = { rect.right, rect.bottom, rect.left, rect.top };
+    for (int y = rect.top; y < rect.bottom; y += 2)
+        for (int x = rect.left; x < rect.right; x += 2)
+            if (HitAt(window, x, y) == code) {
+                found = true;
+                area->left = std::min<LONG>(area->left, x);
+                area->top = std::min<LONG>(area->top, y);
+                area->right = std::max<LONG>(area->right, x + 1);
+                area->bottom = std::max<LONG>(area->bottom, y + 1);
+            }
+    return found;
+}

@@ -1,0 +1,95 @@
+#include "tests/support/app_fixture.h"
+#include "app/app.h"
+#include "app/main_window.h"
+#include "notes/note_collection.h"
+#include "notes/note_window.h"
+#include "notes/preview.h"
+#include "res/resource.h"
+#include "storage/data_file.h"
+#include "storage/settings.h"
+#include "tests/support/poll.h"
+#include <shellapi.h>
+
+void UnregisterProgramClasses()
+{
+    UnregisterClassA(MAIN_CLASS_NAME, g_hInst);
+    UnregisterClassA(NOTE_CLASS_NAME, g_hInst);
+    WNDCLASSEXA wc = { sizeof wc };
+    if (GetClassInfoExA(g_hInst, POPUP_CLASS_NAME, &wc) && UnregisterClassA(POPUP_CLASS_NAME, g_hInst))
+        DeleteObject(wc.hbrBackground);
+}
+
+void AppTest::SetUp()
+{
+    g_hInst = GetModuleHandleA(nullptr);
+    DeleteSettingsKey();
+    DrainQuitMessage();
+}
+
+void AppTest::TearDown()
+{
+    TearDownProgram();
+    DeleteSettingsKey();
+}
+
+void AppTest::StartProgram()
+{
+    WriteSettingsText("DataFolder", folder.Path());
+    ASSERT_EQ(1, InitApplication()) << "start-up failed";
+}
+
+void AppTest::StartWindowsOnly()
+{
+    SetDefaultSettings();
+    lstrcpynA(Settings.DataFolder, folder.Path().c_str(), sizeof Settings.DataFolder);
+    ComposeDataFile();
+    g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
+    ASSERT_EQ(1, RegisterMainClass());
+    ASSERT_EQ(1, RegisterNoteClass());
+    ASSERT_EQ(1, RegisterPopupClass());
+    g_hMainWnd = CreateMainWindow();
+    ASSERT_NE(nullptr, g_hMainWnd);
+    g_hTrayMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
+    ShowWindow(g_hMainWnd, SW_HIDE);
+}
+
+void AppTest::TearDownProgram()
+{
+    HidePopup();
+    DestroyAllNotes();
+    if (g_hMainWnd) {
+        // Quietly drop a tray icon the test may have left; nothing to report if there is none.
+        NOTIFYICONDATAA nid = {};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = g_hMainWnd;
+        nid.uID = 1;
+        Shell_NotifyIconA(NIM_DELETE, &nid);
+        DestroyWindow(g_hMainWnd);
+    }
+    if (g_hTrayMenu)
+        DestroyMenu(g_hTrayMenu);
+    g_hTrayMenu = nullptr;
+    g_hMainWnd = nullptr;
+    PumpPending();
+    DrainQuitMessage();
+    UnregisterProgramClasses();
+}
+
+HWND AppTest::AddExpandedNote(const char* text)
+{
+    if (!AddNote(0, 0, text, NOTE_EXPANDED))
+        return nullptr;
+    return Notes.items[Notes.count - 1].hwnd;
+}
+
+HWND AppTest::AddPackedNote(int x, int y, const char* text)
+{
+    if (!AddNote(x, y, text, NOTE_PACKED))
+        return nullptr;
+    return Notes.items[Notes.count - 1].hwnd;
+}
+
+HWND AppTest::NoteWindowAt(int index)
+{
+    return index < Notes.count ? Notes.items[index].hwnd : nullptr;
+}

@@ -1,0 +1,36 @@
+#include "tests/support/box_recorder.h"
+#include "app/message_boxes.h"
+
+BoxRecorder* BoxRecorder::active_;
+
+BoxRecorder::BoxRecorder() : previous_(reinterpret_cast<void*>(g_pfnMessageBox))
+{
+    active_ = this;
+    g_pfnMessageBox = Record;
+}
+
+BoxRecorder::~BoxRecorder()
+{
+    g_pfnMessageBox = reinterpret_cast<MessageBoxFn>(previous_);
+    active_ = nullptr;
+}
+
+int WINAPI BoxRecorder::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT flags)
+{
+    BoxRecorder* self = active_;
+    self->boxes_.push_back({ owner, text ? text : "", caption ? caption : "", flags });
+    if (!self->answers_.empty()) {
+        int answer = self->answers_.front();
+        self->answers_.pop_front();
+        return answer;
+    }
+    return (flags & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+}
+
+std::string BoxRecorder::Summary() const
+{
+    std::string all;
+    for (const RecordedBox& box : boxes_)
+        all += (all.empty() ? "" : " | ") + box.text;
+    return all.empty() ? "(no boxes)" : all;
+}

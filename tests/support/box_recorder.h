@@ -1,0 +1,37 @@
+// Sees and answers the program's message boxes in-process, without showing them.
+#pragma once
+#include <windows.h>
+#include <deque>
+#include <string>
+#include <vector>
+
+struct RecordedBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT flags;
+};
+
+// While one exists, every ErrorBox, FatalBox and AskYesNo is recorded instead of shown.
+// Answers come from the queue; with none queued an OK box gets IDOK and a question IDNO.
+class BoxRecorder {
+public:
+    BoxRecorder();
+    ~BoxRecorder();
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    void QueueAnswer(int answer) { answers_.push_back(answer); }
+    const std::vector<RecordedBox>& Boxes() const { return boxes_; }
+    size_t Count() const { return boxes_.size(); }
+    void Clear() { boxes_.clear(); }
+    // Texts of the recorded boxes, joined by " | ", for failure messages.
+    std::string Summary() const;
+
+private:
+    static int WINAPI Record(HWND owner, LPCSTR text, LPCSTR caption, UINT flags);
+    static BoxRecorder* active_;
+    std::vector<RecordedBox> boxes_;
+    std::deque<int> answers_;
+    void* previous_;
+};

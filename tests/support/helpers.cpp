@@ -1,0 +1,276 @@
+#include "tests/support/helpers.h"
+#include "storage/settings.h"
+#include <shellapi.h>
+#include <cstdio>
+
+TempFolder::TempFolder()
+{
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    static int serial;
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%smemovky-test-%lu-%d", base, GetCurrentProcessId(), ++serial);
+    CreateDirectoryA(name, nullptr);
+    path_ = name;
+}
+
+static void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = folder + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+TempFolder::~TempFolder()
+{
+    RemoveTree(path_);
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    DWORD size = GetFileSize(file, nullptr), read = 0;
+    bytes.resize(size);
+    if (size && !ReadFile(file, bytes.data(), size, &read, nullptr))
+        read = 0;
+    bytes.resize(read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = bytes.empty()
+           || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+               && written == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+void DeleteSettingsKey()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Harvelo");
+}
+
+static HKEY OpenKey()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+bool SettingsKeyExists()
+{
+    HKEY key = OpenKey();
+    if (key)
+        RegCloseKey(key);
+    return key != nullptr;
+}
+
+RegValue ReadSettingsValue(const char* name)
+{
+    RegValue value;
+    HKEY key = OpenKey();
+    if (!key)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        value.exists = RegQueryValueExA(key, name, nullptr, &value.type,
+                                        size ? value.data.data() : nullptr, &size) == ERROR_SUCCESS;
+        value.data.resize(size);
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+int CountSettingsValues()
+{
+    HKEY key = OpenKey();
+    if (!key)
+        return -1;
+    DWORD count = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                     nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(count);
+}
+
+void WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void WriteSettingsDword(const char* name, DWORD value)
+{
+    WriteSettingsValue(name, REG_DWORD, &value, sizeof value);
+}
+
+void WriteSettingsText(const char* name, const std::string& text, bool withTerminator)
+{
+    WriteSettingsValue(name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + (withTerminator ? 1 : 0)));
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ClassNameOf(HWND window)
+{
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+namespace {
+struct TopWindowQuery {
+    DWORD processId;
+    const char* className;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopWindow(HWND window, LPARAM data)
+{
+    auto* query = reinterpret_cast<TopWindowQuery*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((query->processId == ANY_PROCESS || owner == query->processId) && ClassNameOf(window) == query->className
+        && (!query->visibleOnly || IsWindowVisible(window)))
+        query->found.push_back(window);
+    return TRUE;
+}
+} // namespace
+
+std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly)
+{
+    TopWindowQuery query = { processId ? processId : GetCurrentProcessId(), className, visibleOnly, {} };
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+bool Xdo(const std::string& arguments)
+{
+    // Wine starts native programs too; xdotool acts on the X display the tests run on.
+    std::string command = "/usr/bin/xdotool " + arguments;
+    STARTUPINFOA si = { sizeof si };
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    bool finished = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return finished;
+}
+
+WindowDriver::WindowDriver(const char* className, const char* title, std::function<void(HWND)> action,
+                           DWORD timeoutMs)
+    : class_(className), title_(title), action_(std::move(action)), timeout_(timeoutMs)
+{
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+WindowDriver::~WindowDriver()
+{
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+}
+
+DWORD WINAPI WindowDriver::Run(void* data)
+{
+    auto* self = static_cast<WindowDriver*>(data);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < self->timeout_) {
+        for (HWND window : TopWindows(GetCurrentProcessId(), self->class_.c_str())) {
+            if (WindowText(window) == self->title_) {
+                self->action_(window);
+                self->acted_ = true;
+                return 0;
+            }
+        }
+        Sleep(10);
+    }
+    return 0;
+}
+
+std::string Describe(const RECT& rect)
+{
+    char text[96];
+    snprintf(text, sizeof text, "(%ld, %ld)-(%ld, %ld)", rect.left, rect.top, rect.right, rect.bottom);
+    return text;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return EqualRect(&a, &b) != 0;
+}
+
+std::string ProgramPath()
+{
+    std::string path = "Z:" MEMOVKY_EXE_UNIX_PATH;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string Narrow(const wchar_t* text, int length)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, length, &narrow[0], size, nullptr, nullptr);
+    if (length < 0 && !narrow.empty())
+        narrow.pop_back();
+    return narrow;
+}
+
+bool TrayIconPresent(HWND owner)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = owner;
+    nid.uID = 1;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}

@@ -1,0 +1,229 @@
+// The main window: start-up state, its commands, hiding and showing, the tray menu, the end.
+#include "app/app.h"
+#include "app/main_window.h"
+#include "app/tray.h"
+#include "notes/note_collection.h"
+#include "res/resource.h"
+#include "storage/settings.h"
+#include "tests/support/app_fixture.h"
+#include "tests/support/poll.h"
+
+namespace {
+
+using MainWindowTest = AppTest;
+
+TEST_F(MainWindowTest, ClassIsRegisteredWithItsAttributes)
+{
+    StartWindowsOnly();
+    WNDCLASSEXA wc = { sizeof wc };
+    ASSERT_TRUE(GetClassInfoExA(g_hInst, "DAVududMainClass", &wc));
+    EXPECT_EQ(0u, wc.style);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(MainWndProc), wc.lpfnWndProc);
+    EXPECT_EQ(0, wc.cbClsExtra);
+    EXPECT_EQ(0, wc.cbWndExtra);
+    EXPECT_NE(nullptr, wc.hIcon);
+    EXPECT_NE(nullptr, wc.hIconSm);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), wc.hCursor);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), wc.hbrBackground);
+    EXPECT_EQ(MAKEINTRESOURCEA(IDR_MAINMENU), wc.lpszMenuName);
+}
+
+TEST_F(MainWindowTest, FirstStartUsesDefaultsShowsNoBoxAndEndsHiddenInTheTray)
+{
+    // No key at all: start-up creates it, empty, and runs on the defaults.
+    ASSERT_EQ(1, InitApplication());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(0, CountSettingsValues()) << "the key must exist and hold no values";
+    EXPECT_EQ(RGB(255, 0, 0), Settings.MarkColor);
+    EXPECT_EQ(GetSysColor(COLOR_INFOBK), Settings.PopupColor);
+    EXPECT_EQ(16, Settings.PackedNoteSize.cx);
+    EXPECT_EQ(16, Settings.PackedNoteSize.cy);
+    EXPECT_EQ(300, Settings.NoteSize.cx);
+    EXPECT_EQ(250, Settings.NoteSize.cy);
+    EXPECT_STREQ("c:\\", Settings.DataFolder);
+    EXPECT_STREQ("c:\\\\notes.bin", Settings.DataFile);
+    EXPECT_EQ(0, Notes.count);
+
+    ASSERT_TRUE(IsWindow(g_hMainWnd));
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd));
+    EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
+    EXPECT_EQ("Memovky 1.5", WindowText(g_hMainWnd));
+    EXPECT_EQ(nullptr, GetWindow(g_hMainWnd, GW_OWNER));
+    EXPECT_TRUE(IsMenu(g_hMarkMenu));
+    EXPECT_TRUE(IsMenu(g_hTrayMenu));
+    EXPECT_EQ(3, GetMenuItemCount(GetMenu(g_hMainWnd)));
+
+    const DWORD style = GetWindowLongA(g_hMainWnd, GWL_STYLE);
+    EXPECT_EQ(static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
+              style & ~(WS_CLIPSIBLINGS | WS_VISIBLE)) << std::hex << style;
+    EXPECT_TRUE(SameRect(RECT{ 100, 100, 420, 250 }, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
+}
+
+TEST_F(MainWindowTest, MinimizeHidesAndShowCommandOrTrayDoubleClickRestoresInPlace)
+{
+    StartProgram();
+    HWND note = AddExpandedNote();
+    const RECT noteRect = WindowRect(note);
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SHOWMAIN, 0);
+    ASSERT_TRUE(IsWindowVisible(g_hMainWnd));
+    SetWindowPos(g_hMainWnd, nullptr, 150, 130, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const RECT placed = WindowRect(g_hMainWnd);
+
+    EXPECT_EQ(0, SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "minimize must hide";
+    EXPECT_FALSE(IsIconic(g_hMainWnd)) << "minimize must not minimize";
+
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SHOWMAIN, 0);
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
+    EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
+
+    SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(g_hMainWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "tray double-click must show the main window";
+    EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
+    EXPECT_EQ(g_hMainWnd, GetForegroundWindow());
+
+    EXPECT_TRUE(IsWindowVisible(note));
+    EXPECT_TRUE(SameRect(noteRect, WindowRect(note))) << "notes are not touched";
+}
+
+TEST_F(MainWindowTest, OtherTrayMouseMessagesDoNothing)
+{
+    StartProgram();
+    for (UINT mouse : { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MBUTTONUP }) {
+        SendMessageA(g_hMainWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, mouse);
+        EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "mouse message " << mouse;
+    }
+    EXPECT_TRUE(TopWindows(0, "#32768").empty()) << "a menu opened";
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+}
+
+TEST_F(MainWindowTest, TrayMenuOpensOnRightReleaseWithItsLowerRightCornerAtThePointer)
+{
+    StartProgram();
+    SetCursorPos(600, 450);
+    POINT cursor = {};
+    RECT menuRect = {};
+    bool menuOwnsTrayItems = false;
+    WindowDriver driver("#32768", "", [&](HWND menu) {
+        GetCursorPos(&cursor);
+        menuRect = WindowRect(menu);
+        menuOwnsTrayItems = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)) == g_hTrayMenu;
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    SendMessageA(g_hMainWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+    ASSERT_TRUE(driver.Acted()) << "no menu appeared";
+    EXPECT_TRUE(menuOwnsTrayItems);
+    EXPECT_EQ(cursor.x, menuRect.right) << Describe(menuRect);
+    EXPECT_EQ(cursor.y, menuRect.bottom) << Describe(menuRect);
+    PumpPending();
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "closing the menu without a choice does nothing";
+    EXPECT_TRUE(IsWindow(g_hMainWnd));
+}
+
+TEST_F(MainWindowTest, CommandsOfNoteWindowsDoNothingHere)
+{
+    StartProgram();
+    HWND note = AddExpandedNote("text");
+    const RECT noteRect = WindowRect(note);
+    const COLORREF color = GetNoteColor(note);
+    for (int id : { IDM_PACK, IDM_UNPACK, IDM_RED, IDM_BLUE, IDM_YELLOW, IDM_GREEN, IDM_DELETE, IDM_CUSTOMCOLOR,
+                    40011, 40012, 0 }) {
+        SCOPED_TRACE(id);
+        SendMessageA(g_hMainWnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        PumpPending();
+        EXPECT_EQ(1, Notes.count);
+        EXPECT_EQ(NOTE_EXPANDED, Notes.items[0].state);
+        EXPECT_EQ(color, GetNoteColor(note));
+        EXPECT_TRUE(SameRect(noteRect, WindowRect(note)));
+        EXPECT_FALSE(IsWindowVisible(g_hMainWnd));
+    }
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+}
+
+TEST_F(MainWindowTest, AddCommandOpensAnEmptyNote)
+{
+    StartProgram();
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_ADD, 0);
+    ASSERT_EQ(1, Notes.count);
+    EXPECT_EQ(NOTE_EXPANDED, Notes.items[0].state);
+    EXPECT_EQ("", WindowText(Notes.items[0].hwndEdit));
+    EXPECT_EQ(g_hMainWnd, GetWindow(Notes.items[0].hwnd, GW_OWNER));
+}
+
+// Every way to end the program takes the same path: saved, notes gone, tray icon gone, quit 0.
+class ShutdownPathTest : public AppTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void Close(const std::string& how)
+    {
+        if (how == "WM_CLOSE")
+            SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
+        else if (how == "IDM_EXIT")
+            SendMessageA(g_hMainWnd, WM_COMMAND, IDM_EXIT, 0);
+        else if (how == "SC_CLOSE")
+            SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+};
+
+TEST_P(ShutdownPathTest, SavesDestroysNotesRemovesTheIconAndQuitsWithZero)
+{
+    StartProgram();
+    AddExpandedNote("první");
+    AddPackedNote(40, 40, "druhá");
+    HWND main = g_hMainWnd;
+    HMENU trayMenu = g_hTrayMenu, markMenu = g_hMarkMenu;
+    HMENU noteMenu = Notes.items[0].hmenu;
+    std::vector<HWND> notes = { Notes.items[0].hwnd, Notes.items[1].hwnd };
+    ASSERT_TRUE(TrayIconPresent(main));
+
+    Close(GetParam());
+
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    EXPECT_FALSE(IsWindow(main)) << "main window not destroyed";
+    for (HWND note : notes)
+        EXPECT_FALSE(IsWindow(note)) << "a note window survived";
+    EXPECT_EQ(0, Notes.count);
+    EXPECT_EQ(nullptr, Notes.items);
+    EXPECT_FALSE(IsMenu(trayMenu));
+    EXPECT_FALSE(IsMenu(markMenu));
+    EXPECT_FALSE(IsMenu(noteMenu));
+    EXPECT_FALSE(TrayIconPresent(main)) << "tray icon left behind";
+    MSG quit;
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit message";
+    EXPECT_EQ(0u, quit.wParam);
+    EXPECT_EQ(4u + 2 * 31 + 5 + 5, ReadFileBytes(folder.File("notes.bin")).size()) << "notes not saved";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, ShutdownPathTest, ::testing::Values("WM_CLOSE", "IDM_EXIT", "SC_CLOSE"));
+
+// What the main window paints: the icon, the title in dark red and two lines in navy.
+TEST_F(MainWindowTest, PaintsIconTitleAndAuthorship)
+{
+    StartWindowsOnly();
+    ShowWindow(g_hMainWnd, SW_SHOW);
+    SetForegroundWindow(g_hMainWnd);
+    UpdateWindow(g_hMainWnd);
+    PumpPending();
+    HDC dc = GetDC(g_hMainWnd);
+    auto countColour = [dc](int left, int top, int right, int bottom, COLORREF colour) {
+        int found = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                found += GetPixel(dc, x, y) == colour;
+        return found;
+    };
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    const int darkRedTitle = countColour(64, 18, 200, 34, RGB(128, 0, 0));
+    const int navyLines = countColour(64, 36, 280, 70, RGB(0, 0, 128));
+    const int navyInTitleRow = countColour(64, 18, 200, 34, RGB(0, 0, 128));
+    const int iconPixels = 32 * 32 - countColour(10, 20, 42, 52, background);
+    const int blankBelowIcon = countColour(10, 56, 42, 60, background);
+    ReleaseDC(g_hMainWnd, dc);
+    EXPECT_GT(darkRedTitle, 20) << "title not painted in dark red";
+    EXPECT_GT(navyLines, 20) << "authorship and web address not painted in navy";
+    EXPECT_EQ(0, navyInTitleRow) << "navy text reaches the title row";
+    EXPECT_GT(iconPixels, 100) << "icon not drawn at (10, 20)";
+    EXPECT_EQ(4 * 32, blankBelowIcon) << "something painted below the icon";
+}
+
+} // namespace
