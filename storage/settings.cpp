@@ -2,6 +2,7 @@
 #include "app/message_boxes.h"
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 SettingsRecord Settings;
 HKEY SettingsKey;
@@ -90,8 +91,13 @@ void WriteSettingDword(const char* name, DWORD value)
 
 void WriteSettingString(const char* name, const char* text)
 {
-    if (RegSetValueExA(SettingsKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>(lstrlenA(text))) != ERROR_SUCCESS)
+    // The ANSI call counts in a terminator it finds right after the data, so the characters
+    // go from a copy that is followed by a non-zero byte instead.
+    const int length = lstrlenA(text);
+    std::vector<char> data(text, text + length);
+    data.push_back('\x01');
+    if (RegSetValueExA(SettingsKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(length)) != ERROR_SUCCESS)
         FatalBox(nullptr);
 }
 
