@@ -128,7 +128,10 @@ void WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD si
 {
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    // A text followed by a zero would get that zero stored too; store exactly the bytes given.
+    std::vector<BYTE> bytes(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+    bytes.push_back(0xFF);
+    RegSetValueExA(key, name, 0, type, bytes.data(), size);
     RegCloseKey(key);
 }
 
