@@ -45,9 +45,23 @@ static bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes)
     return true;
 }
 
+// The file already there must be ours to replace: a rename can get past a read-only attribute
+// (and so can an administrator's open), so both are asked the way a plain save would meet them.
+static bool MayReplace(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    CloseHandle(file);
+    return true;
+}
+
 bool ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes)
 {
-    if (!path || !*path)
+    if (!path || !*path || !MayReplace(path))
         return false;
     const std::string temporary = TemporaryPathFor(path);
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
