@@ -5,6 +5,7 @@ char BrowseStartFolder[MAX_PATH];
 
 BOOL (WINAPI *g_pfnChooseColor)(LPCHOOSECOLORA) = ChooseColorA;
 PIDLIST_ABSOLUTE (WINAPI *g_pfnBrowseForFolder)(LPBROWSEINFOA) = SHBrowseForFolderA;
+HRESULT (WINAPI *g_pfnSHGetMalloc)(IMalloc**) = SHGetMalloc;
 
 COLORREF ChooseColour(COLORREF initial, HWND owner)
 {
@@ -43,7 +44,7 @@ int BrowseForFolder(char* path, const char* start, const char* title)
             lstrcpynA(BrowseStartFolder, start, sizeof BrowseStartFolder);
     }
     IMalloc* allocator = nullptr;
-    if (FAILED(SHGetMalloc(&allocator)))
+    if (FAILED(g_pfnSHGetMalloc(&allocator)))
         allocator = nullptr;
 
     BROWSEINFOA bi;
