@@ -1,0 +1,70 @@
+#include "tests/bench/bench_notes.h"
+#include <windows.h>
+#include <iterator>
+
+namespace {
+const char* const SENTENCES[] = {
+    "Zavolat panu Novákovi kvůli smlouvě na příští týden.",
+    "Koupit mléko, chléb, máslo a dvě kila brambor.",
+    "Porada se přesouvá na čtvrtek v 9:30 do zasedačky ve druhém patře.",
+    "Nezapomenout zalít květiny a vynést tříděný odpad.",
+    "Objednat se k zubaři – nejlépe v úterý odpoledne.",
+    "Heslo k Wi-Fi v kanceláři se mění každý měsíc; zeptat se Jitky.",
+    "Vyzvednout balík na poště, číslo zásilky je v e-mailu.",
+    "Připravit podklady pro čtvrtletní zprávu: tržby, náklady, výhled.",
+    "Zaplatit fakturu za elektřinu do 15. dne v měsíci.",
+    "Rezervovat stůl v restauraci U Zlatého jelena na pátek večer.",
+    "Poslat Petrovi přání k narozeninám a koupit mu dárek.",
+    "Zkontrolovat zálohu dat na externím disku.",
+    "Servis auta: výměna oleje, kontrola brzd a pneumatik.",
+    "Dopsat kapitolu o řízení projektů a poslat ji Šárce k revizi.",
+    "Otec chce v neděli na chatu, vzít s sebou nářadí a žebřík.",
+    "Učitelka prosí o podpis omluvenky do středy.",
+    "Přečíst smlouvu s dodavatelem, hlavně odstavec o pokutách.",
+    "Ťukání v topení – ozvat se správci domu, tel. 603 412 785.",
+};
+
+const COLORREF MENU_COLORS[] = { RGB(255, 0, 0), RGB(0, 0, 255), RGB(255, 255, 160), RGB(0, 208, 0) };
+
+// A fixed sequence, so every run and every child process sees the same notes.
+struct Random {
+    uint32_t state;
+    uint32_t Next(uint32_t bound)
+    {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    }
+};
+
+std::string MakeText(Random& random)
+{
+    std::string text;
+    while (text.size() < 190) {
+        if (!text.empty())
+            text += random.Next(3) == 0 ? "\r\n" : " ";
+        text += SENTENCES[random.Next(static_cast<uint32_t>(std::size(SENTENCES)))];
+    }
+    return text;
+}
+} // namespace
+
+std::vector<StoredNote> MakeBenchNotes(int count)
+{
+    Random random = { 20240611u };
+    std::vector<StoredNote> notes(count);
+    for (StoredNote& note : notes) {
+        // Never 0: the program reads a zero coordinate as "no position given".
+        note.x = 1 + static_cast<int32_t>(random.Next(1024 - 16 - 1));
+        note.y = 1 + static_cast<int32_t>(random.Next(768 - 16 - 40));
+        note.color = random.Next(2) ? MENU_COLORS[random.Next(4)]
+                                    : RGB(random.Next(256), random.Next(256), random.Next(256));
+        note.state = 1;  // loaded notes are marks; saving them back gives the same bytes
+        note.year = static_cast<uint16_t>(2015 + random.Next(10));
+        note.month = static_cast<uint16_t>(1 + random.Next(12));
+        note.day = static_cast<uint16_t>(1 + random.Next(28));
+        note.hour = static_cast<uint16_t>(random.Next(24));
+        note.minute = static_cast<uint16_t>(random.Next(60));
+        note.text = MakeText(random);
+    }
+    return notes;
+}
