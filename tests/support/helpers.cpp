@@ -195,15 +195,37 @@ std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibl
 
 bool Xdo(const std::string& arguments)
 {
-    // Wine starts native programs too; xdotool acts on the X display the tests run on.
-    std::string command = "/usr/bin/xdotool " + arguments;
+    // Wine starts native programs too, but its handle of such a process is not one that can be
+    // waited on: the shell leaves a file behind when xdotool is done, and that is waited for.
+    // Other test sessions share /tmp and may reuse our process id: the clock tells them apart.
+    static LONG serial;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const std::string marker = "/tmp/memovky-xdo-" + std::to_string(GetCurrentProcessId()) + "-"
+                             + std::to_string(now.QuadPart) + "-" + std::to_string(InterlockedIncrement(&serial));
+    std::string windowsMarker = "Z:" + marker;
+    for (char& c : windowsMarker)
+        if (c == '/')
+            c = '\\';
+    std::string script = "/usr/bin/xdotool " + arguments + "; : > " + marker;
+    std::string quoted;
+    for (char c : script) {
+        if (c == '"')
+            quoted += '\\';
+        quoted += c;
+    }
+    std::string command = "/bin/sh -c \"" + quoted + "\"";
     STARTUPINFOA si = { sizeof si };
-    PROCESS_INFORMATION pi;
+    // For a native program Wine fills this with whatever its own stack held: these are no handles
+    // of ours, and closing them closed handles of the test itself (its standard output, say).
+    PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    bool finished = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const DWORD start = GetTickCount();
+    bool finished;
+    while (!(finished = FileExists(windowsMarker)) && GetTickCount() - start < 10000)
+        Sleep(5);
+    DeleteFileA(windowsMarker.c_str());
     return finished;
 }
 
