@@ -1,0 +1,325 @@
+// The real program keeps its notes across a restart: what the user did with the mouse and the
+// keyboard is in notes.bin afterwards, and the next start shows every note where it was left.
+#include "notes/note_time.h"
+#include "res/resource.h"
+#include "storage/note_codec.h"
+#include "tests/e2e/program.h"
+#include "tests/support/helpers.h"
+#include "tests/support/poll.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+// Entries of the tray menu (separators count) and of the colour pop-up of the mark menu.
+enum { TRAY_NOTE = 5, TRAY_EXIT = 10 };
+enum { MARK_COLOUR = 1 };
+enum { COLOUR_YELLOW = 2 };
+
+const COLORREF YELLOW = RGB(255, 255, 160);
+const int MARK = 20;   // the mark size put in the registry
+
+POINT Centre(const RECT& rect)
+{
+    return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
+}
+
+// The text of a note's edit box, asked of the other process.
+std::string EditText(HWND note)
+{
+    HWND edit = GetWindow(note, GW_CHILD);
+    const LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+COLORREF ScreenPixel(POINT at)
+{
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+// Waits until the screen shows colour at the point; returns what it shows last.
+COLORREF WaitForScreenPixel(POINT at, COLORREF colour)
+{
+    COLORREF seen = CLR_INVALID;
+    PumpUntil([&] { return (seen = ScreenPixel(at)) == colour; }, 3000);
+    return seen;
+}
+
+// A menu window that opened besides the ones already known.
+HWND WaitForNewMenu(const std::vector<HWND>& known)
+{
+    HWND found = nullptr;
+    PumpUntil([&] {
+        for (HWND menu : TopWindows(ANY_PROCESS, "#32768"))
+            if (std::find(known.begin(), known.end(), menu) == known.end())
+                found = menu;
+        return found != nullptr;
+    });
+    return found;
+}
+
+// Item rectangles of pop-up item of pop-up 0 of a menu resource, relative to its menu window.
+std::vector<RECT> NestedItemOffsets(int menuId, int item)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+    HMENU popup = GetSubMenu(GetSubMenu(bar, 0), item);
+    HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    std::vector<RECT> offsets;
+    WindowDriver driver("#32768", "", [&](HWND menu) {
+        const RECT frame = WindowRect(menu);
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            RECT rect = {};
+            GetMenuItemRect(nullptr, popup, i, &rect);
+            OffsetRect(&rect, -frame.left, -frame.top);
+            offsets.push_back(rect);
+        }
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    TrackPopupMenuEx(popup, 0, 100, 100, owner, nullptr);
+    DestroyWindow(owner);
+    DestroyMenu(bar);
+    return offsets;
+}
+
+NoteTime Now()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return { now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute };
+}
+
+auto Tie(const NoteTime& t) { return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute); }
+
+std::string TitleFor(uint16_t year, uint16_t month, uint16_t day, uint16_t hour, uint16_t minute)
+{
+    char title[NOTE_TITLE_SIZE];
+    FormatNoteTitle({ year, month, day, hour, minute }, title);
+    return title;
+}
+
+class PersistenceE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteSettingsKey();
+        WriteSettingsText("DataFolder", folder.Path());
+        WriteSettingsDword("MarkColor", RGB(0, 208, 0));
+        WriteSettingsDword("PackedNoteSizecx", MARK);
+        WriteSettingsDword("PackedNoteSizecy", MARK);
+        MoveTo(1000, 60);
+    }
+    void TearDown() override { DeleteSettingsKey(); }
+
+    void Start(RunningProgram& program)
+    {
+        ASSERT_TRUE(program.Start());
+        ASSERT_TRUE(program.WaitReady()) << "start-up did not finish";
+        EXPECT_EQ(nullptr, program.MessageBoxWindow());
+    }
+
+    HWND OpenTrayMenu()
+    {
+        POINT icon = TrayIconCentre();
+        ClickAt(icon.x, icon.y, 3);
+        return WaitForNewMenu({});
+    }
+
+    // The note window of the program whose top-left corner is at the point.
+    static HWND NoteAt(const RunningProgram& program, int x, int y)
+    {
+        for (HWND note : program.NoteWindows())
+            if (WindowRect(note).left == x && WindowRect(note).top == y)
+                return note;
+        return nullptr;
+    }
+
+    void End(RunningProgram& program)
+    {
+        HWND menu = OpenTrayMenu();
+        ASSERT_NE(nullptr, menu) << "tray menu did not open";
+        ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), TRAY_EXIT);
+        DWORD code = 1;
+        ASSERT_TRUE(program.WaitExit(&code)) << "\"Konec\" did not end the program";
+        EXPECT_EQ(0u, code);
+    }
+
+    TempFolder folder;
+};
+
+StoredNote Prepared(int32_t x, int32_t y, COLORREF color, uint8_t state, const std::string& text)
+{
+    StoredNote note;
+    note.x = x;
+    note.y = y;
+    note.color = color;
+    note.state = state;
+    note.year = 2025;
+    note.month = 3;
+    note.day = 17;
+    note.hour = 8;
+    note.minute = 9;
+    note.text = text;
+    return note;
+}
+
+TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextStart)
+{
+    StoredNote first = Prepared(600, 300, RGB(0, 0, 255), NOTE_PACKED, "připravená");
+    StoredNote second = Prepared(700, 350, RGB(255, 0, 0), NOTE_EXPANDED, "druhá\r\nřádka");
+    second.day = 18;
+    second.name = "xy";
+    ASSERT_TRUE(WriteFileBytes(folder.File("notes.bin"), EncodeNotes({ first, second })));
+
+    RECT rectA, rectB, rectC;
+    std::string typed;
+    NoteTime before, after;
+    {
+        RunningProgram program;
+        Start(program);
+        ASSERT_EQ(2u, program.NoteWindows().size());
+        HWND a = NoteAt(program, 600, 300), b = NoteAt(program, 700, 350);
+        ASSERT_TRUE(a && b) << "stored notes are not where the file puts them";
+        EXPECT_TRUE(SameRect(RECT{ 600, 300, 600 + MARK, 300 + MARK }, WindowRect(a))) << Describe(WindowRect(a));
+        EXPECT_TRUE(SameRect(RECT{ 700, 350, 700 + MARK, 350 + MARK }, WindowRect(b))) << Describe(WindowRect(b));
+        EXPECT_EQ(RGB(0, 0, 255), WaitForScreenPixel(Centre(WindowRect(a)), RGB(0, 0, 255)));
+        EXPECT_EQ(RGB(255, 0, 0), WaitForScreenPixel(Centre(WindowRect(b)), RGB(255, 0, 0)));
+
+        // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up.
+        before = Now();
+        HWND tray = OpenTrayMenu();
+        ASSERT_NE(nullptr, tray) << "tray menu did not open";
+        ClickMenuItem(tray, PopupItemOffsets(IDR_TRAYMENU), TRAY_NOTE);
+        HWND notePopup = WaitForNewMenu({ tray });
+        ASSERT_NE(nullptr, notePopup) << "the Memovka pop-up did not open";
+        POINT add = Centre(WindowRect(notePopup));
+        ClickAt(add.x, add.y);
+        HWND c = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            for (HWND note : program.NoteWindows())
+                if (note != a && note != b)
+                    c = note;
+            return c != nullptr;
+        })) << "no note was added";
+        after = Now();
+        EXPECT_TRUE(SameRect(RECT{ 10, 10, 310, 260 }, WindowRect(c))) << Describe(WindowRect(c));
+
+        // Typed with real keys into the focused edit box. Letters missing from the keyboard map
+        // are typed through a key that xdotool maps for a moment, so slowly enough for Wine to
+        // read each one before the next takes its place.
+        typed = "Nová memovka: žluťoučký kůň\r\ndruhý řádek";
+        POINT inside = Centre(WindowRect(c));
+        ClickAt(inside.x, inside.y);
+        Xdo("type --delay 150 'Nová memovka: žluťoučký kůň'");
+        PressKeys("Return");
+        Xdo("type --delay 150 'druhý řádek'");
+        EXPECT_TRUE(PumpUntil([&] { return EditText(c) == typed; }, 5000)) << "edit box holds: " << EditText(c);
+
+        // Recoloured from the mark's context menu: "Barva", then "Žlutá".
+        POINT markA = Centre(WindowRect(a));
+        ClickAt(markA.x, markA.y, 3);
+        HWND markMenu = WaitForNewMenu({});
+        ASSERT_NE(nullptr, markMenu) << "the mark menu did not open";
+        ClickMenuItem(markMenu, PopupItemOffsets(IDR_MARKMENU), MARK_COLOUR);
+        HWND colours = WaitForNewMenu({ markMenu });
+        ASSERT_NE(nullptr, colours) << "the colour pop-up did not open";
+        ClickMenuItem(colours, NestedItemOffsets(IDR_MARKMENU, MARK_COLOUR), COLOUR_YELLOW);
+        MoveTo(1000, 60);
+        EXPECT_EQ(YELLOW, WaitForScreenPixel(markA, YELLOW)) << "mark not repainted yellow";
+
+        // Dragged with the left button.
+        POINT markB = Centre(WindowRect(b));
+        Xdo("mousemove --sync " + std::to_string(markB.x) + " " + std::to_string(markB.y) + " mousedown 1");
+        for (int step = 1; step <= 6; ++step)
+            MoveTo(markB.x + step * 20, markB.y + step * 25);
+        Xdo("mouseup 1");
+        MoveTo(1000, 60);
+        PumpUntil([&] { return WindowRect(b).left >= 800; }, 3000);
+        rectB = WindowRect(b);
+        EXPECT_NEAR(820, rectB.left, 3) << "the mark was not dragged: " << Describe(rectB);
+        EXPECT_NEAR(500, rectB.top, 3) << Describe(rectB);
+
+        // Expanded with the middle button.
+        ClickAt(markA.x, markA.y, 2);
+        MoveTo(1000, 60);
+        ASSERT_TRUE(PumpUntil([&] { return WindowRect(a).right - WindowRect(a).left == 300; }))
+            << "the mark was not expanded";
+        rectA = WindowRect(a);
+        rectC = WindowRect(c);
+
+        End(program);
+    }
+
+    // The file, record by record, in the order the notes came.
+    const std::vector<uint8_t> saved = ReadFileBytes(folder.File("notes.bin"));
+    DecodedNotes decoded = DecodeNotes(saved.data(), saved.size());
+    ASSERT_TRUE(decoded.complete);
+    ASSERT_EQ(3u, decoded.notes.size());
+    EXPECT_EQ(EncodeNotes(decoded.notes), saved) << "bytes after the last record";
+    const StoredNote& savedA = decoded.notes[0];
+    EXPECT_EQ(rectA.left, savedA.x);
+    EXPECT_EQ(rectA.top, savedA.y);
+    EXPECT_EQ(YELLOW, savedA.color);
+    EXPECT_EQ(NOTE_EXPANDED, savedA.state);
+    EXPECT_EQ(Tie({ 2025, 3, 17, 8, 9 }), Tie({ savedA.year, savedA.month, savedA.day, savedA.hour, savedA.minute }));
+    EXPECT_EQ(first.text, savedA.text);
+    const StoredNote& savedB = decoded.notes[1];
+    EXPECT_EQ(rectB.left, savedB.x);
+    EXPECT_EQ(rectB.top, savedB.y);
+    EXPECT_EQ(RGB(255, 0, 0), savedB.color);
+    EXPECT_EQ(NOTE_PACKED, savedB.state);
+    EXPECT_EQ(18, savedB.day);
+    EXPECT_EQ("", savedB.name) << "names are never written";
+    EXPECT_EQ(second.text, savedB.text);
+    const StoredNote& savedC = decoded.notes[2];
+    EXPECT_EQ(rectC.left, savedC.x);
+    EXPECT_EQ(rectC.top, savedC.y);
+    EXPECT_EQ(RGB(0, 208, 0), savedC.color) << "a new note takes the default colour";
+    EXPECT_EQ(NOTE_EXPANDED, savedC.state);
+    const NoteTime timeC = { savedC.year, savedC.month, savedC.day, savedC.hour, savedC.minute };
+    EXPECT_LE(Tie(before), Tie(timeC));
+    EXPECT_GE(Tie(after), Tie(timeC));
+    EXPECT_EQ(typed, savedC.text);
+
+    // The next start: three marks where the windows stood, in their colours, with their times and texts.
+    RunningProgram again;
+    Start(again);
+    ASSERT_EQ(3u, again.NoteWindows().size());
+    const struct {
+        const StoredNote& stored;
+        COLORREF colour;
+    } expected[] = { { savedA, YELLOW }, { savedB, RGB(255, 0, 0) }, { savedC, RGB(0, 208, 0) } };
+    std::vector<HWND> marks;
+    for (const auto& note : expected) {
+        SCOPED_TRACE(note.stored.text);
+        HWND mark = NoteAt(again, note.stored.x, note.stored.y);
+        ASSERT_NE(nullptr, mark) << "no mark at " << note.stored.x << ", " << note.stored.y;
+        EXPECT_TRUE(SameRect(RECT{ note.stored.x, note.stored.y, note.stored.x + MARK, note.stored.y + MARK },
+                             WindowRect(mark))) << Describe(WindowRect(mark));
+        EXPECT_EQ(note.colour, WaitForScreenPixel(Centre(WindowRect(mark)), note.colour));
+        marks.push_back(mark);
+    }
+    // Expanded one by one, from the last, so that no note covers a mark still to be clicked.
+    for (int i = 2; i >= 0; --i) {
+        const StoredNote& stored = expected[i].stored;
+        SCOPED_TRACE(stored.text);
+        POINT at = Centre(WindowRect(marks[i]));
+        ClickAt(at.x, at.y, 2);
+        MoveTo(1000, 60);
+        EXPECT_TRUE(PumpUntil([&] { return WindowRect(marks[i]).right - WindowRect(marks[i]).left == 300; }))
+            << "not expanded";
+        const std::string title = TitleFor(stored.year, stored.month, stored.day, stored.hour, stored.minute);
+        EXPECT_TRUE(PumpUntil([&] { return WindowText(marks[i]) == title; }, 3000))
+            << "title is \"" << WindowText(marks[i]) << "\", not \"" << title << "\"";
+        EXPECT_EQ(stored.text, EditText(marks[i]));
+    }
+    End(again);
+}
+
+} // namespace
