@@ -3,6 +3,7 @@
 #include "notes/note_collection.h"
 #include "storage/note_codec.h"
 #include "storage/settings.h"
+#include <algorithm>
 #include <string>
 
 BOOL (WINAPI *g_pfnWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
