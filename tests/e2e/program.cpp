@@ -82,6 +82,10 @@ void AnswerBox(HWND box, int button)
 
 void MoveTo(int x, int y)
 {
+    // --sync waits for the pointer to move, which never happens when it is already there.
+    POINT at;
+    if (GetCursorPos(&at) && at.x == x && at.y == y)
+        return;
     Xdo("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
 }
 
@@ -146,10 +150,9 @@ HWND OpenMenuWindow()
     return nullptr;
 }
 
-std::vector<RECT> PopupItemOffsets(int menuId)
+// Items of popup laid out as the menu window that shows it lays them out.
+static std::vector<RECT> MeasureMenuItems(HMENU popup)
 {
-    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
-    HMENU popup = GetSubMenu(bar, 0);
     HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     std::vector<RECT> offsets;
     WindowDriver driver("#32768", "", [&](HWND menu) {
@@ -164,6 +167,21 @@ std::vector<RECT> PopupItemOffsets(int menuId)
     });
     TrackPopupMenuEx(popup, 0, 100, 100, owner, nullptr);
     DestroyWindow(owner);
+    return offsets;
+}
+
+std::vector<RECT> PopupItemOffsets(int menuId)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+    std::vector<RECT> offsets = MeasureMenuItems(GetSubMenu(bar, 0));
+    DestroyMenu(bar);
+    return offsets;
+}
+
+std::vector<RECT> SubPopupItemOffsets(int menuId, int item)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+    std::vector<RECT> offsets = MeasureMenuItems(GetSubMenu(GetSubMenu(bar, 0), item));
     DestroyMenu(bar);
     return offsets;
 }

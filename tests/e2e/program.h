@@ -55,6 +55,8 @@ HWND OpenMenuWindow();
 // Screen rectangles of the items of pop-up 0 of a menu resource, relative to the top-left corner
 // of the menu window that shows them; measured by showing the same menu in this process.
 std::vector<RECT> PopupItemOffsets(int menuId);
+// The same for the sub-menu at position item of that pop-up, as it shows when it opens.
+std::vector<RECT> SubPopupItemOffsets(int menuId, int item);
 // Clicks item index of an open menu window whose items are laid out as offsets says.
 void ClickMenuItem(HWND menuWindow, const std::vector<RECT>& offsets, int index);
 // The bounding rectangle of the area of the window where WM_NCHITTEST answers code.
