@@ -88,6 +88,15 @@ ensure_prefix() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
+  # Debian's Wine does not look into its own font folder: without these, dialogs get a wider
+  # font than "MS Sans Serif" and caption buttons lose their symbols (Marlett).
+  local fonts=$prefix/drive_c/windows/Fonts font
+  if [ -d /usr/share/wine/fonts ] && [ ! -e "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts"
+    for font in /usr/share/wine/fonts/*; do
+      ln -sf "$font" "$fonts/"
+    done
+  fi
 }
 
 # A complete session for running the program or its tests: private X server, the given Wine

@@ -193,7 +193,7 @@ std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibl
     return query.found;
 }
 
-bool Xdo(const std::string& arguments)
+bool RunNative(const std::string& shellCommand)
 {
     // Wine starts native programs too, but its handle of such a process is not one that can be
     // waited on: the shell leaves a file behind when xdotool is done, and that is waited for.
@@ -207,7 +207,7 @@ bool Xdo(const std::string& arguments)
     for (char& c : windowsMarker)
         if (c == '/')
             c = '\\';
-    std::string script = "/usr/bin/xdotool " + arguments + "; : > " + marker;
+    std::string script = shellCommand + "; : > " + marker;
     std::string quoted;
     for (char c : script) {
         if (c == '"')
@@ -227,6 +227,11 @@ bool Xdo(const std::string& arguments)
         Sleep(5);
     DeleteFileA(windowsMarker.c_str());
     return finished;
+}
+
+bool Xdo(const std::string& arguments)
+{
+    return RunNative("/usr/bin/xdotool " + arguments);
 }
 
 WindowDriver::WindowDriver(const char* className, const char* title, std::function<void(HWND)> action,

@@ -45,6 +45,8 @@ RECT WindowRect(HWND window);
 constexpr DWORD ANY_PROCESS = 0xFFFFFFFF;
 std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly = true);
 
+// Runs a shell command of the host (not a Windows program) and waits until it is done.
+bool RunNative(const std::string& shellCommand);
 // Runs xdotool on the test display, as a user's mouse and keyboard would act.
 bool Xdo(const std::string& arguments);
 
