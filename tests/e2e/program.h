@@ -19,6 +19,7 @@ public:
     bool Running() const;
 
     DWORD Pid() const { return pid_; }
+    HANDLE Process() const { return process_; }
     HWND Main() const { return main_; }
     std::vector<HWND> NoteWindows(bool visibleOnly = true) const;
     // The program's open message box (caption "Memovky 1.5"), if any.
