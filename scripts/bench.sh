@@ -15,6 +15,7 @@ session=$build/bench-session
 rm -rf "$session"
 start_wine_session "$session" "$session/prefix"
 trap 'stop_wine_session "$session"' EXIT
+trap 'exit 130' INT TERM
 
 # Other work on the machine shows in the figures: say how busy it was.
 log "load before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
