@@ -124,20 +124,31 @@ static void TrackHoverAndLeave(HWND window)
     _TrackMouseEvent(&tme);
 }
 
+// A note made packed is built in the mark's look and shown once: a full note shown only to be
+// collapsed at once costs time (its edit box is laid out twice, with scroll bars) and shows
+// nothing. It ends exactly as PackNote would leave it.
+static HWND CreateNoteWindow(int32_t x, int32_t y, bool packed)
+{
+    if (packed)
+        return CreateWindowExA(WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka", WS_POPUP, x, y,
+                               Settings.PackedNoteSize.cx, Settings.PackedNoteSize.cy,
+                               g_hMainWnd, nullptr, g_hInst, nullptr);
+    return CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka",
+                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, x, y,
+                           Settings.NoteSize.cx, Settings.NoteSize.cy, g_hMainWnd, nullptr, g_hInst, nullptr);
+}
+
 int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
 {
     if (!GrowNotes())
         return 0;
+    const bool packed = state == NOTE_PACKED;
     const int index = Notes.count - 1;
     // Zero means "no position given".
     Notes.items[index].x = x != 0 ? x : 10;
     Notes.items[index].y = y != 0 ? y : 10;
 
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka",
-                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
-                                  Notes.items[index].x, Notes.items[index].y,
-                                  Settings.NoteSize.cx, Settings.NoteSize.cy,
-                                  g_hMainWnd, nullptr, g_hInst, nullptr);
+    HWND window = CreateNoteWindow(Notes.items[index].x, Notes.items[index].y, packed);
     if (!window) {
         ErrorBox("Chyba při vytvoření okna!\nAplikace bude ukončena");
         DestroyWindow(g_hMainWnd);
@@ -148,8 +159,8 @@ int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
     RECT client;
     GetClientRect(window, &client);
     HWND edit = CreateWindowExA(0, "EDIT", text ? text : "",
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL
-                                    | ES_MULTILINE | ES_WANTRETURN,
+                                WS_CHILD | (packed ? 0 : WS_VISIBLE) | WS_CLIPSIBLINGS | WS_VSCROLL
+                                    | WS_HSCROLL | ES_MULTILINE | ES_WANTRETURN,
                                 0, 0, client.right - client.left, client.bottom - client.top,
                                 window, nullptr, g_hInst, nullptr);
     HMENU menu = LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_NOTEMENU));
@@ -157,7 +168,7 @@ int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
     NoteRecord& note = Notes.items[FindNote(window)];
     note.hwndEdit = edit;
     note.markColor = Settings.MarkColor;
-    note.state = NOTE_EXPANDED;
+    note.state = packed ? NOTE_PACKED : NOTE_EXPANDED;
     note.reserved = 0;
     note.tracking = 0;
     note.armed = 1;
@@ -165,12 +176,13 @@ int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
     note.hmenu = menu;
     note.created = CurrentNoteTime();
     note.name[0] = '\0';
-    SetMenu(window, menu);
 
-    if (state == NOTE_PACKED)
-        PackNote(window);
-    else
+    if (packed) {
+        ShowWindow(window, SW_SHOW);
+    } else {
+        SetMenu(window, menu);
         SetFocus(edit);
+    }
     TrackHoverAndLeave(window);
     return 1;
 }

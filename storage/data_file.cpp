@@ -78,17 +78,20 @@ bool ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes)
     return false;
 }
 
-static std::string NoteText(HWND edit)
+// One message per note in the common case: the text is asked into a buffer kept between notes,
+// and only a text that may not have fitted is measured and asked again.
+static std::string NoteText(HWND edit, std::vector<char>& buffer)
 {
-    int length = GetWindowTextLengthA(edit);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int copied = GetWindowTextA(edit, &text[0], length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
+    int copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+    if (copied >= static_cast<int>(buffer.size()) - 1) {
+        buffer.resize(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1);
+        copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+    }
+    return std::string(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
 // The window's real place is stored, not the record's: a dragged mark stays where it was put.
-static StoredNote DescribeNote(const NoteRecord& note)
+static StoredNote DescribeNote(const NoteRecord& note, std::vector<char>& textBuffer)
 {
     StoredNote stored;
     RECT rect = {};
@@ -103,7 +106,7 @@ static StoredNote DescribeNote(const NoteRecord& note)
     stored.hour = note.created.hour;
     stored.minute = note.created.minute;
     stored.name = note.name;
-    stored.text = NoteText(note.hwndEdit);
+    stored.text = NoteText(note.hwndEdit, textBuffer);
     return stored;
 }
 
@@ -111,8 +114,9 @@ int SaveNotes()
 {
     std::vector<StoredNote> notes;
     notes.reserve(Notes.count);
+    std::vector<char> textBuffer(64 * 1024);
     for (int i = 0; i < Notes.count; ++i)
-        notes.push_back(DescribeNote(Notes.items[i]));
+        notes.push_back(DescribeNote(Notes.items[i], textBuffer));
     if (!ReplaceFileContents(Settings.DataFile, EncodeNotes(notes))) {
         ErrorBox("Nelze vytvořit datový soubor");
         return 0;

@@ -262,7 +262,12 @@ TEST_F(PreviewTest, AmpersandIsDrawnAsAnUnderlineOfTheNextCharacter)
     EXPECT_EQ(0, missing) << "\"a&b\" does not show \"ab\"";
     EXPECT_FALSE(extraRows.empty()) << "no underline";
     EXPECT_LE(extraRows.size(), 2u) << "more than an underline was added";
-    EXPECT_EQ(RightmostInk(plain), RightmostInk(prefixed)) << "the & was drawn";
+    // The letters end where they end without the "&"; the underline may reach a pixel further.
+    std::set<std::pair<int, int>> letters;
+    for (const auto& p : prefixed)
+        if (!extraRows.count(p.second))
+            letters.insert(p);
+    EXPECT_EQ(RightmostInk(plain), RightmostInk(letters)) << "the & was drawn";
     EXPECT_GT(RightmostInk(literal), RightmostInk(plain)) << "\"&&\" must show one &";
 }
 
