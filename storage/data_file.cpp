@@ -78,20 +78,17 @@ bool ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes)
     return false;
 }
 
-// One message per note in the common case: the text is asked into a buffer kept between notes,
-// and only a text that may not have fitted is measured and asked again.
-static std::string NoteText(HWND edit, std::vector<char>& buffer)
+static std::string NoteText(HWND edit)
 {
-    int copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
-    if (copied >= static_cast<int>(buffer.size()) - 1) {
-        buffer.resize(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1);
-        copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
-    }
-    return std::string(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+    int length = GetWindowTextLengthA(edit);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int copied = GetWindowTextA(edit, &text[0], length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
 }
 
 // The window's real place is stored, not the record's: a dragged mark stays where it was put.
-static StoredNote DescribeNote(const NoteRecord& note, std::vector<char>& textBuffer)
+static StoredNote DescribeNote(const NoteRecord& note)
 {
     StoredNote stored;
     RECT rect = {};
@@ -106,7 +103,7 @@ static StoredNote DescribeNote(const NoteRecord& note, std::vector<char>& textBu
     stored.hour = note.created.hour;
     stored.minute = note.created.minute;
     stored.name = note.name;
-    stored.text = NoteText(note.hwndEdit, textBuffer);
+    stored.text = NoteText(note.hwndEdit);
     return stored;
 }
 
@@ -114,9 +111,8 @@ int SaveNotes()
 {
     std::vector<StoredNote> notes;
     notes.reserve(Notes.count);
-    std::vector<char> textBuffer(64 * 1024);
     for (int i = 0; i < Notes.count; ++i)
-        notes.push_back(DescribeNote(Notes.items[i], textBuffer));
+        notes.push_back(DescribeNote(Notes.items[i]));
     if (!ReplaceFileContents(Settings.DataFile, EncodeNotes(notes))) {
         ErrorBox("Nelze vytvořit datový soubor");
         return 0;
