@@ -28,73 +28,36 @@ static NoteRecord* RecordOf(HWND window)
     return index < 0 ? nullptr : &Notes.items[index];
 }
 
-int GetNoteTracking(HWND window)
+// The accessors: a window that no record holds reads as 0 and takes nothing.
+template <typename T>
+static T ReadField(HWND window, T NoteRecord::*field)
 {
     NoteRecord* note = RecordOf(window);
-    return note ? note->tracking : 0;
+    return note ? note->*field : T();
 }
 
-int SetNoteTracking(HWND window, int value)
+template <typename T>
+static int StoreField(HWND window, T NoteRecord::*field, T value)
 {
     NoteRecord* note = RecordOf(window);
     if (!note)
         return 0;
-    note->tracking = value;
+    note->*field = value;
     return 1;
 }
 
-int GetNoteArmed(HWND window)
-{
-    NoteRecord* note = RecordOf(window);
-    return note ? note->armed : 0;
-}
-
-int SetNoteArmed(HWND window, int value)
-{
-    NoteRecord* note = RecordOf(window);
-    if (!note)
-        return 0;
-    note->armed = value;
-    return 1;
-}
-
-int SetNoteHover(HWND window, int value)
-{
-    NoteRecord* note = RecordOf(window);
-    if (!note)
-        return 0;
-    note->hover = value;
-    return 1;
-}
+int GetNoteTracking(HWND window) { return ReadField(window, &NoteRecord::tracking); }
+int SetNoteTracking(HWND window, int value) { return StoreField(window, &NoteRecord::tracking, value); }
+int GetNoteArmed(HWND window) { return ReadField(window, &NoteRecord::armed); }
+int SetNoteArmed(HWND window, int value) { return StoreField(window, &NoteRecord::armed, value); }
+int SetNoteHover(HWND window, int value) { return StoreField(window, &NoteRecord::hover, value); }
+COLORREF GetNoteColor(HWND window) { return ReadField(window, &NoteRecord::markColor); }
+int SetNoteColor(HWND window, COLORREF color) { return StoreField(window, &NoteRecord::markColor, color); }
+int SetNoteTime(HWND window, NoteTime time) { return StoreField(window, &NoteRecord::created, time); }
 
 int IsNotePacked(HWND window)
 {
-    NoteRecord* note = RecordOf(window);
-    return note && note->state == NOTE_PACKED ? 1 : 0;
-}
-
-COLORREF GetNoteColor(HWND window)
-{
-    NoteRecord* note = RecordOf(window);
-    return note ? note->markColor : 0;
-}
-
-int SetNoteColor(HWND window, COLORREF color)
-{
-    NoteRecord* note = RecordOf(window);
-    if (!note)
-        return 0;
-    note->markColor = color;
-    return 1;
-}
-
-int SetNoteTime(HWND window, NoteTime time)
-{
-    NoteRecord* note = RecordOf(window);
-    if (!note)
-        return 0;
-    note->created = time;
-    return 1;
+    return ReadField(window, &NoteRecord::state) == NOTE_PACKED ? 1 : 0;
 }
 
 // Appends one zero-filled record. On failure the collection stays exactly as it was.

@@ -14,18 +14,7 @@ enum { COLOUR_RED, COLOUR_BLUE, COLOUR_YELLOW, COLOUR_GREEN, COLOUR_SEP, COLOUR_
 
 StoredNote MarkNote(int x, int y, const std::string& text)
 {
-    StoredNote note;
-    note.x = x;
-    note.y = y;
-    note.color = 0x0000FF;
-    note.state = 1;
-    note.year = 2026;
-    note.month = 12;
-    note.day = 6;
-    note.hour = 14;
-    note.minute = 5;
-    note.text = text;
-    return note;
+    return MakeStoredNote(x, y, 0x0000FF, text);
 }
 
 // The program's GUI thread is in the system's moving loop: the press became a caption drag.
@@ -41,6 +30,20 @@ bool InMoveSize(HWND window)
 void RestThenPress(const std::string& press)
 {
     Xdo("sleep 0.15 " + press);
+}
+
+// Presses until the press has its effect, three times at most, releasing between tries. Under
+// Wine the hit test now and then still reads the button as up although the press has arrived
+// (mostly the first press after Alt+F4); a hand in that case simply presses again.
+bool PressUntil(const std::string& press, const std::string& release, const std::function<bool()>& done)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RestThenPress(press);
+        if (PumpUntil(done, 1500))
+            return true;
+        Xdo(release);
+    }
+    return false;
 }
 
 // True when done() holds all through the given time: for what must not happen.
@@ -174,8 +177,8 @@ TEST_F(NoteE2eTest, DraggingMovesTheMarkButNotTheStoredPlace)
     auto drag = [this, mark](POINT from, POINT to) {
         MoveTo(from.x, from.y);
         EXPECT_NE(nullptr, WaitForPreview());
-        RestThenPress("mousedown 1");
-        EXPECT_TRUE(PumpUntil([&] { return InMoveSize(mark); })) << "the left press did not start a drag";
+        EXPECT_TRUE(PressUntil("mousedown 1", "mouseup 1", [&] { return InMoveSize(mark); }))
+            << "no left press started a drag";
         for (int step = 1; step <= 5; ++step)
             MoveTo(from.x + (to.x - from.x) * step / 5, from.y + (to.y - from.y) * step / 5);
         Xdo("mouseup 1");

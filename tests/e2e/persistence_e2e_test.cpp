@@ -155,18 +155,7 @@ protected:
 
 StoredNote Prepared(int32_t x, int32_t y, COLORREF color, uint8_t state, const std::string& text)
 {
-    StoredNote note;
-    note.x = x;
-    note.y = y;
-    note.color = color;
-    note.state = state;
-    note.year = 2025;
-    note.month = 3;
-    note.day = 17;
-    note.hour = 8;
-    note.minute = 9;
-    note.text = text;
-    return note;
+    return MakeStoredNote(x, y, color, text, state, { 2025, 3, 17, 8, 9 });
 }
 
 TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextStart)

@@ -146,18 +146,8 @@ TEST_P(EndingE2eTest, SavesTheNotesRemovesTheIconAndExitsWithZero)
 {
     TempFolder folder;
     // One stored note with a name: the program never writes names, so the file must change.
-    StoredNote stored;
-    stored.x = 300;
-    stored.y = 200;
-    stored.color = 0xFF0000;
-    stored.state = 1;
-    stored.year = 2026;
-    stored.month = 12;
-    stored.day = 6;
-    stored.hour = 14;
-    stored.minute = 5;
+    StoredNote stored = MakeStoredNote(300, 200, 0xFF0000, "uložená");
     stored.name = "xy";
-    stored.text = "uložená";
     ASSERT_TRUE(WriteFileBytes(folder.File("notes.bin"), EncodeNotes({ stored })));
     StartIn(folder);
     ASSERT_EQ(1u, program.NoteWindows().size());

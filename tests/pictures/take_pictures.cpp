@@ -73,31 +73,15 @@ void ClickControl(HWND dialog, int id)
     ClickAt((button.left + button.right) / 2, (button.top + button.bottom) / 2);
 }
 
-StoredNote Note(int x, int y, uint32_t color, const char* text)
-{
-    StoredNote note;
-    note.x = x;
-    note.y = y;
-    note.color = color;
-    note.state = 1;
-    note.year = 2026;
-    note.month = 12;
-    note.day = 6;
-    note.hour = 14;
-    note.minute = 5;
-    note.text = text;
-    return note;
-}
-
 int TakePictures()
 {
     TempFolder data;
     std::vector<StoredNote> notes = {
-        Note(600, 180, 0x0000FF, "Zavolat panu Novákovi\r\nkvůli nabídce"),
-        Note(630, 180, 0xFF0000, "Koupit:\r\n- chleba\r\n- máslo\r\n- 10 vajec"),
-        Note(660, 180, 0xA0FFFF, "Porada ve středu v 9:30\r\nzasedačka ve 2. patře"),
-        Note(690, 180, 0x00D000, "Zálohovat fotky"),
-        Note(720, 180, 0xC040A0, "Narozeniny: Jana 14.12."),
+        MakeStoredNote(600, 180, 0x0000FF, "Zavolat panu Novákovi\r\nkvůli nabídce"),
+        MakeStoredNote(630, 180, 0xFF0000, "Koupit:\r\n- chleba\r\n- máslo\r\n- 10 vajec"),
+        MakeStoredNote(660, 180, 0xA0FFFF, "Porada ve středu v 9:30\r\nzasedačka ve 2. patře"),
+        MakeStoredNote(690, 180, 0x00D000, "Zálohovat fotky"),
+        MakeStoredNote(720, 180, 0xC040A0, "Narozeniny: Jana 14.12."),
     };
     WriteFileBytes(data.File("notes.bin"), EncodeNotes(notes));
     DeleteSettingsKey();

@@ -33,18 +33,9 @@ int CycleCount()
 
 StoredNote Persistent(int index)
 {
-    StoredNote note;
-    note.x = 200 + 30 * index;
-    note.y = 300;
-    note.color = 0x0000FF;
-    note.state = 1;
-    note.year = 2026;
-    note.month = 12;
-    note.day = 6;
-    note.hour = 14;
-    note.minute = 5 + index;
-    note.text = "Trvalá poznámka " + std::to_string(index) + "\r\ndruhý řádek";
-    return note;
+    return MakeStoredNote(200 + 30 * index, 300, 0x0000FF,
+                          "Trvalá poznámka " + std::to_string(index) + "\r\ndruhý řádek", NOTE_PACKED,
+                          { 2026, 12, 6, 14, static_cast<WORD>(5 + index) });
 }
 
 // GetWindowText does not ask a window of another process; WM_GETTEXT does.

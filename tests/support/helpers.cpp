@@ -264,6 +264,23 @@ DWORD WINAPI WindowDriver::Run(void* data)
     return 0;
 }
 
+StoredNote MakeStoredNote(int32_t x, int32_t y, uint32_t color, const std::string& text, uint8_t state,
+                          NoteTime created)
+{
+    StoredNote note;
+    note.x = x;
+    note.y = y;
+    note.color = color;
+    note.state = state;
+    note.year = created.year;
+    note.month = created.month;
+    note.day = created.day;
+    note.hour = created.hour;
+    note.minute = created.minute;
+    note.text = text;
+    return note;
+}
+
 std::string Describe(const RECT& rect)
 {
     char text[96];

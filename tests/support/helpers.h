@@ -1,5 +1,7 @@
 // Small tools the window and end-to-end tests share.
 #pragma once
+#include "notes/note_collection.h"
+#include "storage/note_codec.h"
 #include <windows.h>
 #include <cstdint>
 #include <functional>
@@ -69,6 +71,10 @@ private:
     volatile bool acted_ = false;
     HANDLE thread_;
 };
+
+// A record of notes.bin: by default a mark created on 6 December 2026 at 14:05.
+StoredNote MakeStoredNote(int32_t x, int32_t y, uint32_t color, const std::string& text,
+                          uint8_t state = NOTE_PACKED, NoteTime created = { 2026, 12, 6, 14, 5 });
 
 // Equality of two RECTs for gtest messages.
 std::string Describe(const RECT& rect);

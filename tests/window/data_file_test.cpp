@@ -24,18 +24,7 @@ const char SAVE_ERROR[] = "Nelze vytvořit datový soubor";
 StoredNote Stored(int32_t x, int32_t y, const std::string& text, COLORREF color = RGB(0, 0, 255),
                   uint8_t state = NOTE_PACKED)
 {
-    StoredNote note;
-    note.x = x;
-    note.y = y;
-    note.color = color;
-    note.state = state;
-    note.year = 2025;
-    note.month = 3;
-    note.day = 17;
-    note.hour = 8;
-    note.minute = 9;
-    note.text = text;
-    return note;
+    return MakeStoredNote(x, y, color, text, state, { 2025, 3, 17, 8, 9 });
 }
 
 bool SameTime(const NoteTime& a, const NoteTime& b)
