@@ -151,14 +151,7 @@ bool StartProgramWindows(const TempFolder& folder)
 
 void EndProgramWindows()
 {
-    DestroyAllNotes();
-    if (g_hMainWnd)
-        DestroyWindow(g_hMainWnd);
-    DestroyMenu(g_hTrayMenu);
-    g_hTrayMenu = nullptr;
-    PumpPending();
-    DrainQuitMessage();
-    UnregisterProgramClasses();
+    EndProgramInProcess();
     UnregisterFloorClasses();
 }
 

@@ -53,12 +53,23 @@ void AppTest::StartWindowsOnly()
     ShowWindow(g_hMainWnd, SW_HIDE);
 }
 
-void AppTest::TearDownProgram()
+void ExpectDefaultSettings()
+{
+    EXPECT_EQ(RGB(255, 0, 0), Settings.MarkColor);
+    EXPECT_EQ(GetSysColor(COLOR_INFOBK), Settings.PopupColor);
+    EXPECT_EQ(16, Settings.PackedNoteSize.cx);
+    EXPECT_EQ(16, Settings.PackedNoteSize.cy);
+    EXPECT_EQ(300, Settings.NoteSize.cx);
+    EXPECT_EQ(250, Settings.NoteSize.cy);
+    EXPECT_STREQ("c:\\", Settings.DataFolder);
+}
+
+void EndProgramInProcess()
 {
     HidePopup();
     DestroyAllNotes();
     if (g_hMainWnd) {
-        // Quietly drop a tray icon the test may have left; nothing to report if there is none.
+        // Quietly drop a tray icon that may be left; nothing to report if there is none.
         NOTIFYICONDATAA nid = {};
         nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
         nid.hWnd = g_hMainWnd;
@@ -73,6 +84,11 @@ void AppTest::TearDownProgram()
     PumpPending();
     DrainQuitMessage();
     UnregisterProgramClasses();
+}
+
+void AppTest::TearDownProgram()
+{
+    EndProgramInProcess();
 }
 
 HWND AppTest::AddExpandedNote(const char* text)

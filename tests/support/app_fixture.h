@@ -26,5 +26,12 @@ private:
     void TearDownProgram();
 };
 
+// Every settings field but the data file holds its default.
+void ExpectDefaultSettings();
+
+// Destroys the notes, the main window, the tray icon and menu, and unregisters the classes,
+// leaving the process as before start-up.
+void EndProgramInProcess();
+
 // Unregisters the three window classes (and frees the preview brush), so start-up can run again.
 void UnregisterProgramClasses();

@@ -34,13 +34,7 @@ TEST_F(MainWindowTest, FirstStartUsesDefaultsShowsNoBoxAndEndsHiddenInTheTray)
     ASSERT_EQ(1, InitApplication());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(0, CountSettingsValues()) << "the key must exist and hold no values";
-    EXPECT_EQ(RGB(255, 0, 0), Settings.MarkColor);
-    EXPECT_EQ(GetSysColor(COLOR_INFOBK), Settings.PopupColor);
-    EXPECT_EQ(16, Settings.PackedNoteSize.cx);
-    EXPECT_EQ(16, Settings.PackedNoteSize.cy);
-    EXPECT_EQ(300, Settings.NoteSize.cx);
-    EXPECT_EQ(250, Settings.NoteSize.cy);
-    EXPECT_STREQ("c:\\", Settings.DataFolder);
+    ExpectDefaultSettings();
     EXPECT_STREQ("c:\\\\notes.bin", Settings.DataFile);
     EXPECT_EQ(0, Notes.count);
 

@@ -462,13 +462,7 @@ TEST_F(SettingsDialogTest, NewFolderTakesEffectOnlyAtTheNextStart)
     EXPECT_EQ(EncodeNotes({ waiting }), ReadFileBytes(other.File("notes.bin")));
 
     // The next start reads the registry and composes the path in the new folder.
-    DestroyAllNotes();
-    DestroyWindow(g_hMainWnd);
-    DestroyMenu(g_hTrayMenu);
-    g_hTrayMenu = nullptr;
-    PumpPending();
-    DrainQuitMessage();
-    UnregisterProgramClasses();
+    EndProgramInProcess();
     ASSERT_EQ(1, InitApplication());
     EXPECT_EQ(other.File("notes.bin"), Settings.DataFile);
     ASSERT_EQ(1, Notes.count);

@@ -62,13 +62,7 @@ protected:
     static void ExpectDefaults(const char* why)
     {
         SCOPED_TRACE(why);
-        EXPECT_EQ(255u, Settings.MarkColor);
-        EXPECT_EQ(GetSysColor(COLOR_INFOBK), Settings.PopupColor);
-        EXPECT_EQ(16, Settings.PackedNoteSize.cx);
-        EXPECT_EQ(16, Settings.PackedNoteSize.cy);
-        EXPECT_EQ(300, Settings.NoteSize.cx);
-        EXPECT_EQ(250, Settings.NoteSize.cy);
-        EXPECT_STREQ("c:\\", Settings.DataFolder);
+        ExpectDefaultSettings();
     }
 };
 
