@@ -7,14 +7,7 @@ set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 ensure_setup
-build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
-configure_tree x86_64 "$build" -DBUILD_TESTING=ON
-cmake --build "$build" -j"$(nproc)" --target memovky_bench
-
-session=$build/bench-session
-rm -rf "$session"
-start_wine_session "$session" "$session/prefix"
-trap 'stop_wine_session "$session"' EXIT
+build_in_fresh_session bench memovky_bench
 trap 'exit 130' INT TERM
 
 # Other work on the machine shows in the figures: say how busy it was.

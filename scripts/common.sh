@@ -140,3 +140,17 @@ stop_wine_session() {
   [ -f "$dir/xvfb.log.pid" ] && kill "$(cat "$dir/xvfb.log.pid")" 2>/dev/null
   return 0
 }
+
+# Configures and builds the test tree (all of it, or the given target) in $build and starts a
+# fresh session in $build/NAME-session, ended when the calling script exits. Sets build and
+# session for the caller.
+build_in_fresh_session() {
+  local name=$1 target=${2:-}
+  build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
+  configure_tree x86_64 "$build" -DBUILD_TESTING=ON
+  cmake --build "$build" -j"$(nproc)" ${target:+--target "$target"}
+  session=$build/$name-session
+  rm -rf "$session"
+  start_wine_session "$session" "$session/prefix"
+  trap 'stop_wine_session "$session"' EXIT
+}

@@ -7,12 +7,5 @@ set -euo pipefail
 ensure_setup
 out=$(realpath -m "${1:-$MEMOVKY_ROOT/docs/pictures}")
 mkdir -p "$out"
-build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
-configure_tree x86_64 "$build" -DBUILD_TESTING=ON
-cmake --build "$build" -j"$(nproc)" --target take_pictures
-
-session=$build/pictures-session
-rm -rf "$session"
-start_wine_session "$session" "$session/prefix"
-trap 'stop_wine_session "$session"' EXIT
+build_in_fresh_session pictures take_pictures
 wine "$build/tests/take_pictures.exe" "$out"

@@ -6,13 +6,6 @@ set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 ensure_setup
-build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
-configure_tree x86_64 "$build" -DBUILD_TESTING=ON
-cmake --build "$build" -j"$(nproc)"
-
-session=$build/test-session
-rm -rf "$session"
-start_wine_session "$session" "$session/prefix"
-trap 'stop_wine_session "$session"' EXIT
+build_in_fresh_session test
 
 ctest --test-dir "$build" --output-on-failure "$@"
