@@ -90,6 +90,12 @@ protected:
         // Straight into the mark's look.
         ASSERT_EQ(1, AddNote(140, 200, text, NOTE_PACKED));
         direct = Notes.items[1].hwnd;
+        // One creation time for both, so that a minute turning between the two does not count.
+        const NoteTime created = { 2026, 12, 6, 14, 5 };
+        for (HWND note : { reference, direct }) {
+            SetNoteTime(note, created);
+            UpdateNoteTitle(note);
+        }
         // Both have had their leave report: the pointer is elsewhere.
         PumpUntil([&] { return GetNoteArmed(reference) && GetNoteArmed(direct); });
         PumpPending();
