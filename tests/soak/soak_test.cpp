@@ -109,6 +109,10 @@ TEST(Soak, AddTypePackHoverExpandRecolourDeleteAndSaveHundredsOfTimes)
         RECT mark = WindowRect(note);
         SetCursorPos(mark.left + 8, mark.top + 8);
         ASSERT_TRUE(PumpUntil([&] { return Preview(program) != nullptr; })) << "no preview";
+        // The preview shows before the mark asks for its leave report. Under Wine a report asked
+        // for once the pointer is already gone never comes, so the pointer stays until the mark
+        // has finished with the move, as a resting hand would.
+        SendMessageTimeoutA(note, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
         SetCursorPos(600, 600);
         ASSERT_TRUE(PumpUntil([&] { return Preview(program) == nullptr; })) << "preview stayed";
         PostMessageA(note, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(5, 5));
@@ -151,7 +155,9 @@ TEST(Soak, AddTypePackHoverExpandRecolourDeleteAndSaveHundredsOfTimes)
     EXPECT_EQ(atHundred.gdiObjects, atEnd.gdiObjects) << "GDI objects grew";
     EXPECT_EQ(atHundred.windows, atEnd.windows) << "windows grew";
     ASSERT_GT(atHundred.committed, 0u);
-    EXPECT_LT(atEnd.committed, atHundred.committed + 512 * 1024) << "committed memory grew";
+    // Wine's heap grows by whole pages, and a few may come and go; a loss of more than about
+    // 160 bytes a cycle (64 KiB over 400 cycles) may not.
+    EXPECT_LT(atEnd.committed, atHundred.committed + 64 * 1024) << "committed memory grew";
 
     // Every kept note once, in its place, with its text and the colour its last command gave it.
     std::vector<uint8_t> bytes = ReadFileBytes(folder.File("notes.bin"));
