@@ -247,6 +247,12 @@ WindowDriver::~WindowDriver()
     CloseHandle(thread_);
 }
 
+bool WindowDriver::Acted() const
+{
+    WaitForSingleObject(thread_, INFINITE);
+    return acted_;
+}
+
 DWORD WINAPI WindowDriver::Run(void* data)
 {
     auto* self = static_cast<WindowDriver*>(data);

@@ -61,7 +61,8 @@ public:
     ~WindowDriver();
     WindowDriver(const WindowDriver&) = delete;
     WindowDriver& operator=(const WindowDriver&) = delete;
-    bool Acted() const { return acted_; }
+    // Waits for the driver to finish: the window it acted on may be gone before its action ends.
+    bool Acted() const;
 
 private:
     static DWORD WINAPI Run(void* self);
