@@ -92,13 +92,10 @@ static void TrackHoverAndLeave(HWND window)
 // nothing. It ends exactly as PackNote would leave it.
 static HWND CreateNoteWindow(int32_t x, int32_t y, bool packed)
 {
-    if (packed)
-        return CreateWindowExA(WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka", WS_POPUP, x, y,
-                               Settings.PackedNoteSize.cx, Settings.PackedNoteSize.cy,
-                               g_hMainWnd, nullptr, g_hInst, nullptr);
-    return CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, NOTE_CLASS_NAME, "Memovka",
-                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, x, y,
-                           Settings.NoteSize.cx, Settings.NoteSize.cy, g_hMainWnd, nullptr, g_hInst, nullptr);
+    const SIZE size = packed ? Settings.PackedNoteSize : Settings.NoteSize;
+    return CreateWindowExA(packed ? NOTE_PACKED_EX_STYLE : NOTE_EXPANDED_EX_STYLE, NOTE_CLASS_NAME, "Memovka",
+                           packed ? NOTE_PACKED_STYLE : NOTE_EXPANDED_STYLE, x, y, size.cx, size.cy,
+                           g_hMainWnd, nullptr, g_hInst, nullptr);
 }
 
 int AddNote(int32_t x, int32_t y, const char* text, BYTE state)

@@ -11,11 +11,6 @@
 #include "storage/settings.h"
 #include <commctrl.h>
 
-#define EXPANDED_EX_STYLE   (WS_EX_TOOLWINDOW | WS_EX_TOPMOST)
-#define EXPANDED_STYLE      (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE)
-#define PACKED_EX_STYLE     WS_EX_TOPMOST
-#define PACKED_STYLE        WS_POPUP
-
 int RegisterNoteClass()
 {
     WNDCLASSEXA wc;
@@ -45,8 +40,8 @@ void PackNote(HWND window)
         return;
     HWND edit = GetWindow(window, GW_CHILD);
     ShowWindow(edit, SW_HIDE);
-    SetWindowLongA(window, GWL_EXSTYLE, PACKED_EX_STYLE);
-    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(PACKED_STYLE));
+    SetWindowLongA(window, GWL_EXSTYLE, NOTE_PACKED_EX_STYLE);
+    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(NOTE_PACKED_STYLE));
     ReshowWindow(window);
     NoteRecord& note = Notes.items[FindNote(window)];
     note.state = NOTE_PACKED;
@@ -66,8 +61,8 @@ void UnpackNote(HWND window)
     GetWindowRect(window, &mark);
     Notes.items[index].x = mark.left;
     Notes.items[index].y = mark.top;
-    SetWindowLongA(window, GWL_EXSTYLE, EXPANDED_EX_STYLE);
-    SetWindowLongA(window, GWL_STYLE, EXPANDED_STYLE);
+    SetWindowLongA(window, GWL_EXSTYLE, NOTE_EXPANDED_EX_STYLE);
+    SetWindowLongA(window, GWL_STYLE, NOTE_EXPANDED_STYLE);
     HWND edit = GetWindow(window, GW_CHILD);
     ReshowWindow(window);
     SetWindowRgn(window, nullptr, TRUE);

@@ -4,6 +4,12 @@
 
 #define NOTE_CLASS_NAME "DAVududNoteClass"
 
+// The two looks of a note window.
+constexpr DWORD NOTE_EXPANDED_EX_STYLE = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+constexpr DWORD NOTE_EXPANDED_STYLE = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE;
+constexpr DWORD NOTE_PACKED_EX_STYLE = WS_EX_TOPMOST;
+constexpr DWORD NOTE_PACKED_STYLE = WS_POPUP;
+
 int RegisterNoteClass();
 LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PackNote(HWND window);

@@ -123,8 +123,13 @@ start_wine_session() {
   setsid wineserver -p -f >"$dir/wineserver.log" 2>&1 < /dev/null &
   wine wineboot >"$dir/wineboot.log" 2>&1 < /dev/null
   setsid wine explorer /desktop=Default,1024x768 >"$dir/desktop.log" 2>&1 < /dev/null &
-  x86_64-w64-mingw32-gcc-posix -O2 -mwindows -o "$dir/session_keeper.exe" "$MEMOVKY_ROOT/scripts/session_keeper.c"
-  setsid wine "$dir/session_keeper.exe" >"$dir/keeper.log" 2>&1 < /dev/null &
+  # Built once, beside the build trees, and again only when its source changes.
+  local keeper=$MEMOVKY_ROOT/build/session_keeper.exe keeper_source=$MEMOVKY_ROOT/scripts/session_keeper.c
+  if [ ! "$keeper" -nt "$keeper_source" ]; then
+    mkdir -p "$(dirname "$keeper")"
+    x86_64-w64-mingw32-gcc-posix -O2 -mwindows -o "$keeper" "$keeper_source"
+  fi
+  setsid wine "$keeper" >"$dir/keeper.log" 2>&1 < /dev/null &
   local i
   for i in $(seq 1 100); do
     xdotool search --name 'Wine desktop' >/dev/null 2>&1 && return 0

@@ -73,6 +73,18 @@ void ClickControl(HWND dialog, int id)
     ClickAt((button.left + button.right) / 2, (button.top + button.bottom) / 2);
 }
 
+// Waits for the program's dialog with this title, takes its picture and closes it with a click.
+void PictureDialog(const RunningProgram& program, const char* title, const char* name, int closeId)
+{
+    HWND dialog = WaitForDialog(program, title);
+    if (!dialog)
+        return;
+    Settle(dialog);
+    Picture(name, WindowRect(dialog));
+    ClickControl(dialog, closeId);
+    PumpUntil([&] { return !IsWindow(dialog); });
+}
+
 int TakePictures()
 {
     TempFolder data;
@@ -108,12 +120,7 @@ int TakePictures()
     ClickAt(bar.left + 20, (bar.top + bar.bottom) / 2);
     if (HWND menu = WaitForMenu())
         ClickMenuItem(menu, PopupItemOffsets(IDR_MAINMENU), 0);
-    if (HWND settings = WaitForDialog(program, "Nastavení programu")) {
-        Settle(settings);
-        Picture("settings-dialog", WindowRect(settings));
-        ClickControl(settings, IDCANCEL);
-        PumpUntil([&] { return !IsWindow(settings); });
-    }
+    PictureDialog(program, "Nastavení programu", "settings-dialog", IDCANCEL);
     POINT minimize;
     if (FindHitPoint(program.Main(), HTMINBUTTON, &minimize))
         ClickAt(minimize.x, minimize.y);
@@ -179,12 +186,7 @@ int TakePictures()
         Picture("tray-menu", area, 12);
         ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), 8);
     }
-    if (HWND about = WaitForDialog(program, "O Programu Memovky")) {
-        Settle(about);
-        Picture("about-box", WindowRect(about));
-        ClickControl(about, IDOK);
-        PumpUntil([&] { return !IsWindow(about); });
-    }
+    PictureDialog(program, "O Programu Memovky", "about-box", IDOK);
 
     // End it as a user would.
     ClickAt(icon.x, icon.y, 3);

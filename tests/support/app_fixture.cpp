@@ -28,7 +28,7 @@ void AppTest::SetUp()
 
 void AppTest::TearDown()
 {
-    TearDownProgram();
+    EndProgramInProcess();
     DeleteSettingsKey();
 }
 
@@ -84,11 +84,6 @@ void EndProgramInProcess()
     PumpPending();
     DrainQuitMessage();
     UnregisterProgramClasses();
-}
-
-void AppTest::TearDownProgram()
-{
-    EndProgramInProcess();
 }
 
 HWND AppTest::AddExpandedNote(const char* text)

@@ -21,9 +21,6 @@ protected:
 
     BoxRecorder boxes;
     TempFolder folder;
-
-private:
-    void TearDownProgram();
 };
 
 // Every settings field but the data file holds its default.

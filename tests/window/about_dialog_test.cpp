@@ -60,6 +60,19 @@ protected:
         DestroyWindow(other);
     }
 
+    // Asks sender for the box, looks at it (as the note, when one asked) and presses OK.
+    static AboutSeen OpenFrom(HWND sender, HWND note = nullptr)
+    {
+        AboutSeen seen;
+        WindowDriver driver("#32770", ABOUT_TITLE, [&](HWND dialog) {
+            Look(dialog, note, seen);
+            PressOk(dialog);
+        });
+        SendMessageA(sender, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
+        driver.Acted();
+        return seen;
+    }
+
     // Called once the driver is joined, so everything it saw is complete.
     void ExpectTheBox(const AboutSeen& seen)
     {
@@ -84,15 +97,7 @@ protected:
 
 TEST_F(AboutDialogTest, FromTheMainWindowOkEndsWithOne)
 {
-    AboutSeen seen;
-    {
-        WindowDriver driver("#32770", ABOUT_TITLE, [&](HWND dialog) {
-            Look(dialog, nullptr, seen);
-            PressOk(dialog);
-        });
-        SendMessageA(g_hMainWnd, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
-    }
-    ExpectTheBox(seen);
+    ExpectTheBox(OpenFrom(g_hMainWnd));
     AboutSeen again;
     int result;
     {
@@ -111,14 +116,7 @@ TEST_F(AboutDialogTest, FromANoteTheMainWindowOwnsItAndTheNoteStaysEnabled)
 {
     HWND note = AddExpandedNote("poznámka");
     ASSERT_NE(nullptr, note);
-    AboutSeen seen;
-    {
-        WindowDriver driver("#32770", ABOUT_TITLE, [&](HWND dialog) {
-            Look(dialog, note, seen);
-            PressOk(dialog);
-        });
-        SendMessageA(note, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
-    }
+    const AboutSeen seen = OpenFrom(note, note);
     ExpectTheBox(seen);
     EXPECT_TRUE(seen.noteEnabled) << "the note that asked must stay enabled";
     EXPECT_TRUE(IsWindow(note));
