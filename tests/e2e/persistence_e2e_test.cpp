@@ -65,29 +65,6 @@ HWND WaitForNewMenu(const std::vector<HWND>& known)
     return found;
 }
 
-// Item rectangles of pop-up item of pop-up 0 of a menu resource, relative to its menu window.
-std::vector<RECT> NestedItemOffsets(int menuId, int item)
-{
-    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
-    HMENU popup = GetSubMenu(GetSubMenu(bar, 0), item);
-    HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    std::vector<RECT> offsets;
-    WindowDriver driver("#32768", "", [&](HWND menu) {
-        const RECT frame = WindowRect(menu);
-        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
-            RECT rect = {};
-            GetMenuItemRect(nullptr, popup, i, &rect);
-            OffsetRect(&rect, -frame.left, -frame.top);
-            offsets.push_back(rect);
-        }
-        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    });
-    TrackPopupMenuEx(popup, 0, 100, 100, owner, nullptr);
-    DestroyWindow(owner);
-    DestroyMenu(bar);
-    return offsets;
-}
-
 NoteTime Now()
 {
     SYSTEMTIME now;
@@ -218,7 +195,7 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextSta
         ClickMenuItem(markMenu, PopupItemOffsets(IDR_MARKMENU), MARK_COLOUR);
         HWND colours = WaitForNewMenu({ markMenu });
         ASSERT_NE(nullptr, colours) << "the colour pop-up did not open";
-        ClickMenuItem(colours, NestedItemOffsets(IDR_MARKMENU, MARK_COLOUR), COLOUR_YELLOW);
+        ClickMenuItem(colours, SubPopupItemOffsets(IDR_MARKMENU, MARK_COLOUR), COLOUR_YELLOW);
         MoveTo(1000, 60);
         EXPECT_EQ(YELLOW, WaitForScreenPixel(markA, YELLOW)) << "mark not repainted yellow";
 
