@@ -137,16 +137,7 @@ void MeasureStartUps(CountFigures& out, int runs, const TempFolder& folder)
 bool StartProgramWindows(const TempFolder& folder)
 {
     g_hInst = GetModuleHandleA(nullptr);
-    SetDefaultSettings();
-    lstrcpynA(Settings.DataFolder, folder.Path().c_str(), sizeof Settings.DataFolder);
-    ComposeDataFile();
-    g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
-    if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass() || !RegisterFloorClasses())
-        return false;
-    g_hMainWnd = CreateMainWindow();
-    g_hTrayMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
-    ShowWindow(g_hMainWnd, SW_HIDE);
-    return g_hMainWnd != nullptr;
+    return StartWindowsIn(folder.Path()) && RegisterFloorClasses();
 }
 
 void EndProgramWindows()

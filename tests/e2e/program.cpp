@@ -108,7 +108,9 @@ void PressKeys(const std::string& keys)
 
 void TypeText(const std::string& text)
 {
-    Xdo("type --delay 30 '" + text + "'");
+    // Letters missing from the keyboard map are typed through a key that xdotool maps for a
+    // moment, so slowly enough for Wine to read each one before the next takes its place.
+    Xdo("type --delay 150 '" + text + "'");
 }
 
 POINT TrayIconCentre()

@@ -44,7 +44,7 @@ void ClickAt(int x, int y, int button = 1);
 void DoubleClickAt(int x, int y);
 void MoveTo(int x, int y);
 void PressKeys(const std::string& keys);   // xdotool key syntax, e.g. "alt+F4"
-void TypeText(const std::string& text);
+void TypeText(const std::string& text);     // no single quotes
 
 // The centre of our icon in the taskbar's notification area (the only icon in a test prefix).
 POINT TrayIconCentre();

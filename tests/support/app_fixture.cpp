@@ -38,19 +38,36 @@ void AppTest::StartProgram()
     ASSERT_EQ(1, InitApplication()) << "start-up failed";
 }
 
-void AppTest::StartWindowsOnly()
+bool StartWindowsIn(const std::string& dataFolder)
 {
     SetDefaultSettings();
-    lstrcpynA(Settings.DataFolder, folder.Path().c_str(), sizeof Settings.DataFolder);
+    lstrcpynA(Settings.DataFolder, dataFolder.c_str(), sizeof Settings.DataFolder);
     ComposeDataFile();
     g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
-    ASSERT_EQ(1, RegisterMainClass());
-    ASSERT_EQ(1, RegisterNoteClass());
-    ASSERT_EQ(1, RegisterPopupClass());
+    if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
+        return false;
     g_hMainWnd = CreateMainWindow();
-    ASSERT_NE(nullptr, g_hMainWnd);
     g_hTrayMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_TRAYMENU)), 0);
     ShowWindow(g_hMainWnd, SW_HIDE);
+    return g_hMainWnd != nullptr;
+}
+
+void AppTest::StartWindowsOnly()
+{
+    ASSERT_TRUE(StartWindowsIn(folder.Path())) << "a class or the main window could not be made";
+}
+
+HBRUSH PopupClassBrush()
+{
+    WNDCLASSEXA wc = { sizeof wc };
+    return GetClassInfoExA(g_hInst, POPUP_CLASS_NAME, &wc) ? wc.hbrBackground : nullptr;
+}
+
+COLORREF BrushColour(HBRUSH brush)
+{
+    LOGBRUSH lb = {};
+    GetObjectA(brush, sizeof lb, &lb);
+    return lb.lbColor;
 }
 
 void ExpectDefaultSettings()

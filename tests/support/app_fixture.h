@@ -23,6 +23,14 @@ protected:
     TempFolder folder;
 };
 
+// What StartWindowsOnly makes, with notes.bin in dataFolder; false when a class or the main
+// window cannot be made.
+bool StartWindowsIn(const std::string& dataFolder);
+
+// The background brush of the preview class, or null when the class is not registered.
+HBRUSH PopupClassBrush();
+COLORREF BrushColour(HBRUSH brush);
+
 // Every settings field but the data file holds its default.
 void ExpectDefaultSettings();
 

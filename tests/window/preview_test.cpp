@@ -29,19 +29,6 @@ SIZE SizeOf(HWND window)
     return { r.right - r.left, r.bottom - r.top };
 }
 
-HBRUSH PopupClassBrush()
-{
-    WNDCLASSEXA wc = { sizeof wc };
-    return GetClassInfoExA(g_hInst, POPUP_CLASS_NAME, &wc) ? wc.hbrBackground : nullptr;
-}
-
-COLORREF BrushColour(HBRUSH brush)
-{
-    LOGBRUSH lb = {};
-    GetObjectA(brush, sizeof lb, &lb);
-    return lb.lbColor;
-}
-
 TEST_F(PreviewTest, ClassIsRegisteredWithABrushOfThePreviewColour)
 {
     StartWindowsOnly();

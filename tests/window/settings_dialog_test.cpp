@@ -88,20 +88,6 @@ std::string FieldText(HWND dialog, int id)
     return WindowText(GetDlgItem(dialog, id));
 }
 
-HBRUSH PreviewBrush()
-{
-    WNDCLASSEXA wc = { sizeof wc };
-    GetClassInfoExA(g_hInst, POPUP_CLASS_NAME, &wc);
-    return wc.hbrBackground;
-}
-
-COLORREF BrushColour(HBRUSH brush)
-{
-    LOGBRUSH lb = {};
-    GetObjectA(brush, sizeof lb, &lb);
-    return lb.lbColor;
-}
-
 DWORD StoredDword(const char* name)
 {
     RegValue value = ReadSettingsValue(name);
@@ -273,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, MarkSizeCheckTest, ::testing::Values(
 TEST_F(SettingsDialogTest, ChosenColoursShowInTheSwatchesAndCancelForgetsThem)
 {
     StartWithSettings();
-    const HBRUSH brush = PreviewBrush();
+    const HBRUSH brush = PopupClassBrush();
     ChooserAnswers = { RGB(0, 128, 255), RGB(1, 250, 3) };
     COLORREF markSwatch = 0, popupSwatch = 0;
     const int cancelled = RunDialog([&](HWND dialog) {
@@ -292,7 +278,7 @@ TEST_F(SettingsDialogTest, ChosenColoursShowInTheSwatchesAndCancelForgetsThem)
     EXPECT_EQ(RGB(0, 128, 255), markSwatch);
     EXPECT_EQ(RGB(1, 250, 3), popupSwatch);
     ExpectSettingsUnchanged();
-    EXPECT_EQ(brush, PreviewBrush()) << "Cancel re-registered the preview class";
+    EXPECT_EQ(brush, PopupClassBrush()) << "Cancel re-registered the preview class";
 
     // The next opening starts from the stored colours again.
     COLORREF work = 0;
@@ -347,7 +333,7 @@ TEST_F(SettingsDialogTest, OkRepacksEveryNoteAtTheNewSizeAndStoresAllFiveValues)
     RegValue stored = ReadSettingsValue("DataFolder");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored.type);
     EXPECT_EQ(folder.Path(), std::string(stored.data.begin(), stored.data.end()));
-    EXPECT_EQ(RGB(1, 250, 3), BrushColour(PreviewBrush())) << "new previews must get the new colour";
+    EXPECT_EQ(RGB(1, 250, 3), BrushColour(PopupClassBrush())) << "new previews must get the new colour";
 
     // A note added now gets the new default colour.
     HWND added = AddPackedNote(650, 600);
@@ -360,7 +346,7 @@ TEST_F(SettingsDialogTest, OkWithoutAnyChangeStillRepacksAndStoresEverything)
     StartWithSettings();
     HWND expanded = AddExpandedNote("rozbalená");
     HideAll();
-    const HBRUSH brush = PreviewBrush();
+    const HBRUSH brush = PopupClassBrush();
     EXPECT_EQ(1, RunDialog([&](HWND dialog) { Click(dialog, IDOK); }));
     EXPECT_TRUE(IsNotePacked(expanded));
     EXPECT_TRUE(IsWindowVisible(expanded));
@@ -369,14 +355,14 @@ TEST_F(SettingsDialogTest, OkWithoutAnyChangeStillRepacksAndStoresEverything)
     EXPECT_EQ(57u, StoredDword("PackedNoteSizecy"));
     EXPECT_EQ(RGB(10, 20, 30), StoredDword("MarkColor"));
     EXPECT_EQ(RGB(200, 100, 50), StoredDword("PopupColor"));
-    EXPECT_EQ(brush, PreviewBrush()) << "the preview class was re-registered without its button being used";
+    EXPECT_EQ(brush, PopupClassBrush()) << "the preview class was re-registered without its button being used";
 }
 
 // The preview colour's button counts as used even when its chooser was cancelled.
 TEST_F(SettingsDialogTest, PreviewClassIsRegisteredAgainOnceItsButtonWasUsed)
 {
     StartWithSettings();
-    const HBRUSH before = PreviewBrush();
+    const HBRUSH before = PopupClassBrush();
     ChooserAnswers = { -1, RGB(5, 6, 7) };
     int touched = -1;
     EXPECT_EQ(1, RunDialog([&](HWND dialog) {
@@ -388,7 +374,7 @@ TEST_F(SettingsDialogTest, PreviewClassIsRegisteredAgainOnceItsButtonWasUsed)
     EXPECT_EQ(1, touched);
     EXPECT_EQ(RGB(200, 100, 50), Settings.PopupColor);
     EXPECT_EQ(RGB(5, 6, 7), Settings.MarkColor);
-    const HBRUSH after = PreviewBrush();
+    const HBRUSH after = PopupClassBrush();
     EXPECT_NE(before, after) << "not re-registered";
     EXPECT_EQ(RGB(200, 100, 50), BrushColour(after));
     EXPECT_EQ(0u, GetObjectType(before)) << "the old brush was not freed";
@@ -399,7 +385,7 @@ TEST_F(SettingsDialogTest, PreviewClassIsRegisteredAgainOnceItsButtonWasUsed)
         Click(dialog, IDC_MARK_COLOR);
         Click(dialog, IDOK);
     }));
-    EXPECT_EQ(after, PreviewBrush());
+    EXPECT_EQ(after, PopupClassBrush());
     EXPECT_EQ(RGB(8, 9, 10), Settings.MarkColor);
 }
 
