@@ -55,6 +55,8 @@ int Shutdown()
 {
     if (!SaveNotes() && !AskYesNo("Memovky se nepodařilo uložit.\nPřesto ukončit program?"))
         return 0;
+    // Saved: destroying the windows must not write the file again.
+    EndAutomaticSaves();
     DestroyAllNotes();
     RemoveTrayIcon();
     DestroyMenu(g_hTrayMenu);

@@ -5,6 +5,7 @@
 #include "dialogs/settings_dialog.h"
 #include "notes/note_collection.h"
 #include "res/resource.h"
+#include "storage/autosave.h"
 #include "storage/data_file.h"
 #include <shellapi.h>
 
@@ -68,14 +69,20 @@ static void OnMainCommand(WPARAM wParam)
     switch (LOWORD(wParam)) {
     case IDM_SAVE:      SaveNotes(); break;
     case IDM_EXIT:      SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0); break;
-    case IDM_ADD:       AddNote(0, 0, nullptr, NOTE_EXPANDED); break;
+    case IDM_ADD:
+        if (AddNote(0, 0, nullptr, NOTE_EXPANDED))
+            SaveAfterChange(CHANGE_ADDED);
+        break;
     case IDM_ABOUT:     ShowAbout(); break;
     case IDM_SHOWMAIN:  ShowMainWindow(); break;
-    case IDM_SETTINGS:  ShowSettings(); break;
-    case IDM_UNPACKALL: UnpackAll(); break;
-    case IDM_PACKALL:   PackAll(); break;
-    case IDM_HIDEALL:   HideAll(); break;
-    case IDM_SHOWALL:   ShowAll(); break;
+    case IDM_SETTINGS:
+        if (ShowSettings())
+            SaveAfterChange(CHANGE_SETTINGS);
+        break;
+    case IDM_UNPACKALL: UnpackAll(); SaveAfterChange(CHANGE_ALL_NOTES); break;
+    case IDM_PACKALL:   PackAll(); SaveAfterChange(CHANGE_ALL_NOTES); break;
+    case IDM_HIDEALL:   HideAll(); SaveAfterChange(CHANGE_ALL_NOTES); break;
+    case IDM_SHOWALL:   ShowAll(); SaveAfterChange(CHANGE_ALL_NOTES); break;
     case IDM_WEB:       OpenShellAddress(MAKER_URL); break;
     case IDM_EMAIL:     OpenShellAddress(SUPPORT_MAILTO); break;
     }
@@ -83,6 +90,7 @@ static void OnMainCommand(WPARAM wParam)
 
 static void OnMainDestroy()
 {
+    EndAutomaticSaves();
     DestroyMenu(g_hMarkMenu);
     g_hMarkMenu = nullptr;
     PostQuitMessage(0);
@@ -99,6 +107,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:        OnMainDestroy(); break;
     case WM_NCDESTROY:      g_hMainWnd = nullptr; break;
     case WM_QUERYENDSESSION: SaveNotes(); break;  // never asks: the log-off goes on
+    case WM_ENDSESSION:     if (wParam) EndAutomaticSaves(); break;  // saved; the system ends us
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:
         // Minimizing hides instead: the program lives in the notification area.

@@ -8,6 +8,7 @@
 #include "notes/placement.h"
 #include "notes/preview.h"
 #include "res/resource.h"
+#include "storage/autosave.h"
 #include "storage/settings.h"
 #include <commctrl.h>
 
@@ -38,6 +39,8 @@ void PackNote(HWND window)
 {
     if (FindNote(window) < 0)
         return;
+    if (IsIconic(window))   // a mark is never minimized: the note comes back first
+        ShowWindow(window, SW_RESTORE);
     HWND edit = GetWindow(window, GW_CHILD);
     ShowWindow(edit, SW_HIDE);
     SetWindowLongA(window, GWL_EXSTYLE, NOTE_PACKED_EX_STYLE);
@@ -141,13 +144,14 @@ static void Recolor(HWND window, COLORREF color)
 {
     SetNoteColor(window, color);
     RedrawNow(window);
+    SaveAfterChange(CHANGE_COLOUR, window);
 }
 
 static void OnNoteCommand(HWND window, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
     case IDM_ABOUT:       ShowAbout(); break;
-    case IDM_PACK:        PackNote(window); break;
+    case IDM_PACK:        PackNote(window); SaveAfterChange(CHANGE_PACKED, window); break;
     case IDM_UNPACK:      ExpandMark(window); break;
     case IDM_RED:         Recolor(window, RGB(255, 0, 0)); break;
     case IDM_BLUE:        Recolor(window, RGB(0, 0, 255)); break;
@@ -155,8 +159,10 @@ static void OnNoteCommand(HWND window, WPARAM wParam)
     case IDM_GREEN:       Recolor(window, RGB(0, 208, 0)); break;
     case IDM_CUSTOMCOLOR: Recolor(window, ChooseColour(GetNoteColor(window), nullptr)); break;
     case IDM_DELETE:
-        if (AskYesNo("Opravdu odstranit tento záznam?"))
+        if (AskYesNo("Opravdu odstranit tento záznam?")) {
             DestroyWindow(window);  // the record is gone when this returns
+            SaveAfterChange(CHANGE_DELETED);
+        }
         break;
     }
 }
@@ -216,6 +222,7 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // Closing a note only packs it; deleting takes the explicit command.
         if (wParam == SC_CLOSE) {
             PackNote(window);
+            SaveAfterChange(CHANGE_PACKED, window);
             return 0;
         }
         break;
@@ -224,6 +231,11 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MBUTTONDOWN:    ExpandMark(window); break;
     case WM_RBUTTONUP:      OpenMarkMenu(window); break;
     case WM_MOUSELEAVE:     OnNoteMouseLeave(window); break;
+    case WM_EXITSIZEMOVE:   SaveAfterChange(CHANGE_MOVED, window); break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            SaveAfterChange(CHANGE_LEFT, window);
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -1,5 +1,6 @@
 // The real program keeps its notes across a restart: what the user did with the mouse and the
-// keyboard is in notes.bin afterwards, and the next start shows every note where it was left.
+// keyboard is in notes.bin afterwards, also when the process is killed instead of ended, and the
+// next start shows every note where it was left.
 #include "notes/note_time.h"
 #include "res/resource.h"
 #include "storage/note_codec.h"
@@ -8,13 +9,14 @@
 #include "tests/support/poll.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
 namespace {
 
 // Entries of the tray menu (separators count) and of the colour pop-up of the mark menu.
 enum { TRAY_NOTE = 5, TRAY_EXIT = 10 };
-enum { MARK_COLOUR = 1 };
+enum { MARK_COLOUR = 1, MARK_DELETE = 3 };
 enum { COLOUR_YELLOW = 2 };
 
 const COLORREF YELLOW = RGB(255, 255, 160);
@@ -117,6 +119,99 @@ protected:
         return nullptr;
     }
 
+    // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up; the new note window.
+    HWND AddNoteFromTray(const RunningProgram& program)
+    {
+        const std::vector<HWND> known = program.NoteWindows();
+        HWND tray = OpenTrayMenu();
+        EXPECT_NE(nullptr, tray) << "tray menu did not open";
+        if (!tray)
+            return nullptr;
+        ClickMenuItem(tray, PopupItemOffsets(IDR_TRAYMENU), TRAY_NOTE);
+        HWND notePopup = WaitForNewMenu({ tray });
+        EXPECT_NE(nullptr, notePopup) << "the Memovka pop-up did not open";
+        if (!notePopup)
+            return nullptr;
+        POINT add = Centre(WindowRect(notePopup));
+        ClickAt(add.x, add.y);
+        HWND added = nullptr;
+        EXPECT_TRUE(PumpUntil([&] {
+            for (HWND note : program.NoteWindows())
+                if (std::find(known.begin(), known.end(), note) == known.end())
+                    added = note;
+            return added != nullptr;
+        })) << "no note was added";
+        return added;
+    }
+
+    // Colour item of the "Barva" pop-up of the mark's context menu.
+    void RecolourMark(HWND mark, int colourItem)
+    {
+        POINT at = Centre(WindowRect(mark));
+        ClickAt(at.x, at.y, 3);
+        HWND markMenu = WaitForNewMenu({});
+        ASSERT_NE(nullptr, markMenu) << "the mark menu did not open";
+        ClickMenuItem(markMenu, PopupItemOffsets(IDR_MARKMENU), MARK_COLOUR);
+        HWND colours = WaitForNewMenu({ markMenu });
+        ASSERT_NE(nullptr, colours) << "the colour pop-up did not open";
+        ClickMenuItem(colours, SubPopupItemOffsets(IDR_MARKMENU, MARK_COLOUR), colourItem);
+        MoveTo(1000, 60);
+    }
+
+    // Dragged with the left button from its centre, six steps of (dx, dy); its place afterwards.
+    static RECT DragMark(HWND mark, int dx, int dy)
+    {
+        const RECT before = WindowRect(mark);
+        POINT from = Centre(before);
+        Xdo("mousemove --sync " + std::to_string(from.x) + " " + std::to_string(from.y) + " mousedown 1");
+        for (int step = 1; step <= 6; ++step)
+            MoveTo(from.x + step * dx, from.y + step * dy);
+        Xdo("mouseup 1");
+        MoveTo(1000, 60);
+        PumpUntil([&] { return WindowRect(mark).left >= before.left + 5 * dx; }, 3000);
+        return WindowRect(mark);
+    }
+
+    // "Odstranit" from the mark's context menu, answered Yes with a click.
+    void DeleteMark(const RunningProgram& program, HWND mark)
+    {
+        POINT at = Centre(WindowRect(mark));
+        ClickAt(at.x, at.y, 3);
+        HWND markMenu = WaitForNewMenu({});
+        ASSERT_NE(nullptr, markMenu) << "the mark menu did not open";
+        ClickMenuItem(markMenu, PopupItemOffsets(IDR_MARKMENU), MARK_DELETE);
+        HWND box = nullptr;
+        ASSERT_TRUE(PumpUntil([&] { return (box = program.MessageBoxWindow()) != nullptr; })) << "no question";
+        HWND yes = nullptr;
+        ASSERT_TRUE(PumpUntil([&] { return (yes = GetDlgItem(box, IDYES)) != nullptr && IsWindowVisible(yes); }));
+        POINT button = Centre(WindowRect(yes));
+        ClickAt(button.x, button.y);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(mark); })) << "Yes did not delete the note";
+        MoveTo(1000, 60);
+    }
+
+    // The notes the file holds now.
+    std::vector<StoredNote> Stored() const
+    {
+        const std::vector<uint8_t> bytes = ReadFileBytes(folder.File("notes.bin"));
+        return DecodeNotes(bytes.data(), bytes.size()).notes;
+    }
+
+    // Waits until the file holds what check accepts; false when it never does.
+    bool FileShows(const std::function<bool(const std::vector<StoredNote>&)>& check)
+    {
+        return PumpUntil([&] { return check(Stored()); }, 5000);
+    }
+
+    // Ended as a crash or the Task Manager ends it: no WM_CLOSE, no save at exit.
+    static void Kill(RunningProgram& program)
+    {
+        ASSERT_TRUE(TerminateProcess(program.Process(), 1));
+        DWORD code = 0;
+        ASSERT_TRUE(program.WaitExit(&code));
+        EXPECT_EQ(1u, code);
+    }
+
     void End(RunningProgram& program)
     {
         HWND menu = OpenTrayMenu();
@@ -157,22 +252,10 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextSta
         EXPECT_EQ(RGB(0, 0, 255), WaitForScreenPixel(Centre(WindowRect(a)), RGB(0, 0, 255)));
         EXPECT_EQ(RGB(255, 0, 0), WaitForScreenPixel(Centre(WindowRect(b)), RGB(255, 0, 0)));
 
-        // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up.
+        // A new note from the tray menu.
         before = Now();
-        HWND tray = OpenTrayMenu();
-        ASSERT_NE(nullptr, tray) << "tray menu did not open";
-        ClickMenuItem(tray, PopupItemOffsets(IDR_TRAYMENU), TRAY_NOTE);
-        HWND notePopup = WaitForNewMenu({ tray });
-        ASSERT_NE(nullptr, notePopup) << "the Memovka pop-up did not open";
-        POINT add = Centre(WindowRect(notePopup));
-        ClickAt(add.x, add.y);
-        HWND c = nullptr;
-        ASSERT_TRUE(PumpUntil([&] {
-            for (HWND note : program.NoteWindows())
-                if (note != a && note != b)
-                    c = note;
-            return c != nullptr;
-        })) << "no note was added";
+        HWND c = AddNoteFromTray(program);
+        ASSERT_NE(nullptr, c);
         after = Now();
         EXPECT_TRUE(SameRect(RECT{ 10, 10, 310, 260 }, WindowRect(c))) << Describe(WindowRect(c));
 
@@ -187,25 +270,11 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextSta
 
         // Recoloured from the mark's context menu: "Barva", then "Žlutá".
         POINT markA = Centre(WindowRect(a));
-        ClickAt(markA.x, markA.y, 3);
-        HWND markMenu = WaitForNewMenu({});
-        ASSERT_NE(nullptr, markMenu) << "the mark menu did not open";
-        ClickMenuItem(markMenu, PopupItemOffsets(IDR_MARKMENU), MARK_COLOUR);
-        HWND colours = WaitForNewMenu({ markMenu });
-        ASSERT_NE(nullptr, colours) << "the colour pop-up did not open";
-        ClickMenuItem(colours, SubPopupItemOffsets(IDR_MARKMENU, MARK_COLOUR), COLOUR_YELLOW);
-        MoveTo(1000, 60);
+        RecolourMark(a, COLOUR_YELLOW);
         EXPECT_EQ(YELLOW, WaitForScreenPixel(markA, YELLOW)) << "mark not repainted yellow";
 
         // Dragged with the left button.
-        POINT markB = Centre(WindowRect(b));
-        Xdo("mousemove --sync " + std::to_string(markB.x) + " " + std::to_string(markB.y) + " mousedown 1");
-        for (int step = 1; step <= 6; ++step)
-            MoveTo(markB.x + step * 20, markB.y + step * 25);
-        Xdo("mouseup 1");
-        MoveTo(1000, 60);
-        PumpUntil([&] { return WindowRect(b).left >= 800; }, 3000);
-        rectB = WindowRect(b);
+        rectB = DragMark(b, 20, 25);
         EXPECT_NEAR(820, rectB.left, 3) << "the mark was not dragged: " << Describe(rectB);
         EXPECT_NEAR(500, rectB.top, 3) << Describe(rectB);
 
@@ -284,6 +353,87 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextSta
         EXPECT_EQ(stored.text, EditText(marks[i]));
     }
     End(again);
+}
+
+// Saved as the user works: each change is in notes.bin at once, so a process killed without
+// WM_CLOSE (a crash, the Task Manager) loses nothing. Real keys and clicks throughout.
+TEST_F(PersistenceE2eTest, WhatTheUserDidSurvivesAKilledProcess)
+{
+    const StoredNote blue = Prepared(600, 300, RGB(0, 0, 255), NOTE_PACKED, "přebarvit");
+    const StoredNote dragged = Prepared(700, 350, RGB(255, 0, 0), NOTE_PACKED, "přetáhnout");
+    const StoredNote doomed = Prepared(800, 200, RGB(255, 0, 0), NOTE_PACKED, "smazat");
+    ASSERT_TRUE(WriteFileBytes(folder.File("notes.bin"), EncodeNotes({ blue, dragged, doomed })));
+    // A window of another program, for the user to turn to (a plain edit box takes the click).
+    HWND other = CreateWindowExA(WS_EX_TOPMOST, "EDIT", "jiné okno", WS_POPUP | WS_BORDER | WS_VISIBLE,
+                                 400, 600, 200, 80, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, other);
+    const std::string typed = "Napsáno před pádem";
+
+    // Typed into a new note, then a click on another window: the text is saved then.
+    {
+        RunningProgram program;
+        Start(program);
+        HWND note = AddNoteFromTray(program);
+        ASSERT_NE(nullptr, note);
+        POINT inside = Centre(WindowRect(note));
+        ClickAt(inside.x, inside.y);
+        TypeText(typed);
+        ASSERT_TRUE(PumpUntil([&] { return EditText(note) == typed; }, 5000)) << "edit box holds: " << EditText(note);
+        EXPECT_EQ(4u, Stored().size()) << "the new note is saved when it is added";
+        EXPECT_EQ("", Stored().back().text) << "saved while typing";
+        ClickAt(500, 640);
+        EXPECT_TRUE(FileShows([&](const std::vector<StoredNote>& notes) {
+            return notes.size() == 4 && notes[3].text == typed;
+        })) << "turning to another window did not save the text";
+        Kill(program);
+    }
+
+    // The next start shows the text; a mark is dragged, one recoloured and one deleted, each
+    // saved as it is done, and the process is killed again.
+    RECT droppedAt;
+    {
+        RunningProgram program;
+        Start(program);
+        ASSERT_EQ(4u, program.NoteWindows().size());
+        HWND note = NoteAt(program, 10, 10);
+        ASSERT_NE(nullptr, note) << "the typed note did not come back";
+        EXPECT_EQ(typed, EditText(note));
+
+        HWND mark = NoteAt(program, dragged.x, dragged.y);
+        ASSERT_NE(nullptr, mark);
+        droppedAt = DragMark(mark, 20, 25);
+        ASSERT_GE(droppedAt.left, dragged.x + 100) << "the mark was not dragged: " << Describe(droppedAt);
+        EXPECT_TRUE(FileShows([&](const std::vector<StoredNote>& notes) {
+            return notes.size() == 4 && notes[1].x == droppedAt.left && notes[1].y == droppedAt.top;
+        })) << "the drop was not saved";
+
+        RecolourMark(NoteAt(program, blue.x, blue.y), COLOUR_YELLOW);
+        EXPECT_TRUE(FileShows([&](const std::vector<StoredNote>& notes) {
+            return notes.size() == 4 && notes[0].color == YELLOW;
+        })) << "the colour was not saved";
+
+        DeleteMark(program, NoteAt(program, doomed.x, doomed.y));
+        EXPECT_TRUE(FileShows([&](const std::vector<StoredNote>& notes) {
+            return notes.size() == 3 && notes[2].text == typed;
+        })) << "the deletion was not saved";
+        Kill(program);
+    }
+
+    RunningProgram again;
+    Start(again);
+    ASSERT_EQ(3u, again.NoteWindows().size());
+    HWND recoloured = NoteAt(again, blue.x, blue.y);
+    ASSERT_NE(nullptr, recoloured);
+    EXPECT_EQ(YELLOW, WaitForScreenPixel(Centre(WindowRect(recoloured)), YELLOW));
+    HWND moved = NoteAt(again, droppedAt.left, droppedAt.top);
+    ASSERT_NE(nullptr, moved) << "no mark where it was dropped";
+    EXPECT_EQ(dragged.text, EditText(moved));
+    EXPECT_EQ(nullptr, NoteAt(again, doomed.x, doomed.y)) << "the deleted note came back";
+    HWND note = NoteAt(again, 10, 10);
+    ASSERT_NE(nullptr, note);
+    EXPECT_EQ(typed, EditText(note));
+    End(again);
+    DestroyWindow(other);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The real program: start-up, the tray, the main window, and every way to end it.
+// The real program: start-up, the tray, the main window, one copy at a time, and every way to end it.
 #include "res/resource.h"
 #include "storage/note_codec.h"
 #include "tests/e2e/program.h"
@@ -104,6 +104,57 @@ TEST_F(ShellE2eTest, MinimizeHidesAndTheTrayBringsTheMainWindowBackInPlace)
     EXPECT_TRUE(SameRect(placed, WindowRect(program.Main())));
     EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == program.Main(); }, 3000))
         << "foreground is " << ClassNameOf(GetForegroundWindow());
+}
+
+FILETIME LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+// A second start in the same session finds the first, has it show its main window as "Z&obrazit
+// program" does, and ends with 0 before it reads or writes anything; the first goes on working.
+TEST_F(ShellE2eTest, SecondStartShowsTheFirstAndEndsWithoutReadingOrWritingAnything)
+{
+    TempFolder folder;
+    // A name in the file: the program never writes names, so any save changes the file.
+    StoredNote stored = MakeStoredNote(300, 200, 0xFF0000, "jen jednou");
+    stored.name = "xy";
+    const std::vector<uint8_t> bytes = EncodeNotes({ stored });
+    const std::string dataFile = folder.File("notes.bin");
+    ASSERT_TRUE(WriteFileBytes(dataFile, bytes));
+    StartIn(folder);
+    ASSERT_EQ(1u, program.NoteWindows().size());
+    ASSERT_FALSE(IsWindowVisible(program.Main()));
+    const FILETIME written = LastWriteTime(dataFile);
+
+    // Were the second to read the settings or the notes, it would create the key again, and wait
+    // for the locked file and then report it; it must do neither.
+    DeleteSettingsKey();
+    HANDLE locked = CreateFileA(dataFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    RunningProgram second;
+    ASSERT_TRUE(second.Start());
+    DWORD code = 1;
+    ASSERT_TRUE(second.WaitExit(&code, 10000)) << "the second copy did not end";
+    CloseHandle(locked);
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(SettingsKeyExists()) << "the second copy read the settings";
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(program.Main()); })) << "the first did not show its main window";
+    EXPECT_EQ(1u, TopWindows(ANY_PROCESS, "DAVududMainClass", false).size());
+    EXPECT_EQ(1u, TopWindows(ANY_PROCESS, "DAVududNoteClass").size()) << "the note shows twice";
+    EXPECT_EQ(bytes, ReadFileBytes(dataFile));
+    const FILETIME after = LastWriteTime(dataFile);
+    EXPECT_EQ(0, CompareFileTime(&written, &after)) << "notes.bin was written";
+
+    // The first still works: "&Konec" from its tray menu saves and ends it.
+    WriteSettingsText("DataFolder", folder.Path());
+    ChooseFromTrayMenu(TRAY_EXIT);
+    ASSERT_TRUE(program.WaitExit(&code)) << "the first copy did not end";
+    EXPECT_EQ(0u, code);
+    stored.name = "";
+    EXPECT_EQ(EncodeNotes({ stored }), ReadFileBytes(dataFile)) << "the first copy did not save";
 }
 
 // The four ways a user ends the program; each must save, clean up and exit with 0.

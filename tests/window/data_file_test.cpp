@@ -1,5 +1,6 @@
 // notes.bin as the program writes and reads it: exact bytes, positions taken from the windows,
-// saves that fail without harming the old file, damaged files, and the end of the program.
+// saves that fail without harming the old file, locked and damaged files, saving as the user
+// works, and the end of the program.
 #include "app/app.h"
 #include "app/tray.h"
 #include "notes/note_collection.h"
@@ -20,6 +21,7 @@ const std::vector<uint8_t> EXAMPLE_BYTES = {
 };
 
 const char SAVE_ERROR[] = "Nelze vytvořit datový soubor";
+const char LOAD_ERROR[] = "Nelze načíst datový soubor";
 
 StoredNote Stored(int32_t x, int32_t y, const std::string& text, COLORREF color = RGB(0, 0, 255),
                   uint8_t state = NOTE_PACKED)
@@ -321,6 +323,44 @@ TEST_P(WriteFailureTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
 // -1: writes report nothing written; 0: the first write fails; 1, 3: the disk fills part-way.
 INSTANTIATE_TEST_SUITE_P(DiskFull, WriteFailureTest, ::testing::Values(-1, 0, 1, 3));
 
+BOOL WINAPI FlushFails(HANDLE)
+{
+    SetLastError(ERROR_IO_DEVICE);
+    return FALSE;
+}
+
+// As ReplaceFile reports when it could not put the new file in place: both files keep their names.
+BOOL WINAPI ReplaceFails(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID)
+{
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return FALSE;
+}
+
+class FlushOrReplaceFailureTest : public DataFileTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override
+    {
+        g_pfnFlushFileBuffers = FlushFileBuffers;
+        g_pfnReplaceFileA = ReplaceFileA;
+        DataFileTest::TearDown();
+    }
+};
+
+TEST_P(FlushOrReplaceFailureTest, FailsTheSaveKeepsTheOldFileAndLeavesNoTemporaryFile)
+{
+    StartWindowsOnly();
+    AddPackedNote(10, 20, "nová");
+    const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
+    ASSERT_TRUE(WriteFileBytes(DataPath(), old));
+    if (std::string(GetParam()) == "flush")
+        g_pfnFlushFileBuffers = FlushFails;
+    else
+        g_pfnReplaceFileA = ReplaceFails;
+    ExpectFailedSave(old);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fails, FlushOrReplaceFailureTest, ::testing::Values("flush", "replace"));
+
 TEST_F(DataFileTest, ReadOnlyFileIsNeitherReplacedNorChanged)
 {
     StartWindowsOnly();
@@ -332,22 +372,125 @@ TEST_F(DataFileTest, ReadOnlyFileIsNeitherReplacedNorChanged)
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(DataFileTest, FileHeldOpenElsewhereIsNeitherSavedNorLoaded)
+// Another program holds notes.bin open at start-up (share mode 0) for longer than the retry:
+// one box, no notes, and no save of this run replaces the file, not even after it is let go.
+TEST_F(DataFileTest, FileLockedLongerThanTheRetryIsReportedAndNeverReplaced)
 {
     StartWindowsOnly();
-    AddPackedNote(10, 20, "nová");
     ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
     HANDLE held = CreateFileA(DataPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    boxes.Clear();
-    EXPECT_EQ(0, SaveNotes());
-    EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
-    DestroyAllNotes();
+    const DWORD start = GetTickCount();
     EXPECT_EQ(0, LoadNotes());
+    EXPECT_GE(GetTickCount() - start, DATA_FILE_RETRY_MS - 100) << "gave up before the retry time";
     EXPECT_EQ(0, Notes.count);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(LOAD_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
     CloseHandle(held);
+
+    AddPackedNote(10, 20, "nová");
+    ExpectFailedSave(EXAMPLE_BYTES);
+    boxes.Clear();
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_PACKALL, 0);
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_ADD, 0);
+    EXPECT_EQ(1u, boxes.Count()) << "automatic saves: " << boxes.Summary();
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+}
+
+DWORD WINAPI CloseSoon(void* file)
+{
+    Sleep(600);
+    CloseHandle(static_cast<HANDLE>(file));
+    return 0;
+}
+
+// A lock let go within the retry only delays the start; a reader that shares does not even that.
+TEST_F(DataFileTest, FileLockedForAMomentOrReadBesideUsLoads)
+{
+    StartWindowsOnly();
+    ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
+    HANDLE held = CreateFileA(DataPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    HANDLE release = CreateThread(nullptr, 0, CloseSoon, held, 0, nullptr);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(1, LoadNotes());
+    EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
+    WaitForSingleObject(release, INFINITE);
+    CloseHandle(release);
+    ASSERT_EQ(1, Notes.count);
+    ExpectMarkAt(Notes.items[0].hwnd, 100, 50);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    DestroyAllNotes();
+
+    HANDLE reader = CreateFileA(DataPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    const DWORD again = GetTickCount();
+    EXPECT_EQ(1, LoadNotes());
+    EXPECT_LT(GetTickCount() - again, 500u) << "waited for a reader that shares";
+    CloseHandle(reader);
+    EXPECT_EQ(1, Notes.count);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+
+    // With the file loaded, saves replace it as usual.
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
+    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+}
+
+// Saving keeps what the user set on the file (ReplaceFile), here its hidden attribute.
+TEST_F(DataFileTest, HiddenFileStaysHiddenAfterASave)
+{
+    StartWindowsOnly();
+    AddPackedNote(100, 50, "abc");
+    SetNoteColor(Notes.items[0].hwnd, 255);
+    SetNoteTime(Notes.items[0].hwnd, { 2026, 12, 6, 14, 5 });
+    ASSERT_TRUE(WriteFileBytes(DataPath(), { 0, 0, 0, 0 }));
+    ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(GetFileAttributesA(DataPath().c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_TRUE(GetFileAttributesA(DataPath().c_str()) & FILE_ATTRIBUTE_HIDDEN) << "the save made notes.bin visible";
+    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+}
+
+// Windows parks a minimized note far off the screen; it is stored where it will come back.
+TEST_F(DataFileTest, MinimizedNoteIsStoredAtItsNormalPlace)
+{
+    StartWindowsOnly();
+    HWND note = AddExpandedNote("zmenšená");
+    SetWindowPos(note, nullptr, 123, 87, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(note, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(IsIconic(note));
+    ASSERT_EQ(1, SaveNotes());
+    DecodedNotes decoded = DecodeNotes(Saved().data(), Saved().size());
+    ASSERT_EQ(1u, decoded.notes.size());
+    EXPECT_EQ(123, decoded.notes[0].x);
+    EXPECT_EQ(87, decoded.notes[0].y);
+    EXPECT_EQ("zmenšená", decoded.notes[0].text);
+
+    // Packed from its minimized state it is a mark like any other, at its stored place.
+    SendMessageA(note, WM_COMMAND, IDM_PACK, 0);
+    EXPECT_FALSE(IsIconic(note));
+    EXPECT_TRUE(IsWindowVisible(note));
+    ExpectMarkAt(note, 10, 10);
+    decoded = DecodeNotes(Saved().data(), Saved().size());
+    ASSERT_EQ(1u, decoded.notes.size());
+    EXPECT_EQ(10, decoded.notes[0].x);
+    EXPECT_EQ(10, decoded.notes[0].y);
+    EXPECT_EQ(NOTE_PACKED, decoded.notes[0].state);
+
+    // Expanded, minimized and packed by "Sbalit vše": the same.
+    SendMessageA(note, WM_COMMAND, IDM_UNPACK, 0);
+    ASSERT_TRUE(SameRect(RECT{ 10, 10, 310, 260 }, WindowRect(note))) << Describe(WindowRect(note));
+    ShowWindow(note, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(note));
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_PACKALL, 0);
+    EXPECT_FALSE(IsIconic(note));
+    ExpectMarkAt(note, 10, 10);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
 // A file cut at any byte gives exactly the records that are whole before the cut, and no box.
@@ -439,6 +582,223 @@ TEST_F(DataFileTest, FolderTooLongForTheFileNameSavesNothingAndLoadsNothing)
     ComposeDataFile();
     EXPECT_STREQ("", Settings.DataFile);
 }
+
+// Counts the saves that reach the disk: each writes its bytes with one WriteFile.
+int WritesSeen;
+BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    ++WritesSeen;
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+class AutomaticSaveTest : public DataFileTest {
+protected:
+    void SetUp() override
+    {
+        DataFileTest::SetUp();
+        WritesSeen = 0;
+        g_pfnWriteFile = CountingWriteFile;
+    }
+    void TearDown() override
+    {
+        if (other)
+            DestroyWindow(other);
+        g_pfnWriteFile = WriteFile;
+        DataFileTest::TearDown();
+    }
+
+    // How many saves the action wrote.
+    static int SavesBy(const std::function<void()>& action)
+    {
+        const int before = WritesSeen;
+        action();
+        PumpPending();
+        return WritesSeen - before;
+    }
+    static void Command(HWND target, int id) { SendMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    std::vector<StoredNote> File() const
+    {
+        const std::vector<uint8_t> bytes = Saved();
+        return DecodeNotes(bytes.data(), bytes.size()).notes;
+    }
+    // Keys reaching the note's edit box at the end of its text, as typing gives them.
+    static void Type(HWND note, const char* text)
+    {
+        HWND edit = Notes.items[FindNote(note)].hwndEdit;
+        SendMessageA(edit, EM_SETSEL, GetWindowTextLengthA(edit), GetWindowTextLengthA(edit));
+        for (const char* c = text; *c; ++c)
+            SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
+    }
+    static bool Modified(HWND note)
+    {
+        return SendMessageA(Notes.items[FindNote(note)].hwndEdit, EM_GETMODIFY, 0, 0) != 0;
+    }
+    static void Activate(HWND window)
+    {
+        SetForegroundWindow(window);
+        SetActiveWindow(window);
+        PumpPending();
+        EXPECT_EQ(window, GetActiveWindow());
+    }
+    // A window of another kind, for the user to turn to.
+    HWND OtherWindow()
+    {
+        if (!other)
+            other = CreateWindowExA(0, "STATIC", "jiné okno", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200, 120,
+                                    nullptr, nullptr, g_hInst, nullptr);
+        return other;
+    }
+
+    HWND other = nullptr;
+};
+
+TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectionIsNotWrittenAgain)
+{
+    StartWindowsOnly();
+    OtherWindow();
+
+    // Added: the new empty note is in the file at once.
+    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_ADD); }));
+    HWND note = NoteWindowAt(0);
+    ASSERT_EQ(1u, File().size());
+    EXPECT_EQ("", File()[0].text);
+
+    // Typing alone writes nothing; turning to another window saves the text, once.
+    Activate(note);
+    EXPECT_EQ(0, SavesBy([&] { Type(note, "ahoj"); }));
+    EXPECT_TRUE(Modified(note));
+    EXPECT_EQ(1, SavesBy([&] { Activate(other); }));
+    EXPECT_EQ("ahoj", File()[0].text);
+    EXPECT_FALSE(Modified(note)) << "a save must clear the modify flag";
+    EXPECT_EQ(0, SavesBy([&] { Activate(note); Activate(other); })) << "unchanged text written again";
+
+    // Packed from its menu bar.
+    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_PACK); }));
+    EXPECT_EQ(NOTE_PACKED, File()[0].state);
+
+    // A mark dropped after a drag; dropped where it was, nothing to write.
+    SetWindowPos(note, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
+    EXPECT_EQ(300, File()[0].x);
+    EXPECT_EQ(200, File()[0].y);
+    EXPECT_EQ(0, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
+
+    // A colour; the same colour again writes nothing.
+    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_BLUE); }));
+    EXPECT_EQ(0xFF0000u, File()[0].color);
+    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_BLUE); }));
+
+    // The bulk commands, one save each; hiding and showing change nothing that is stored.
+    AddPackedNote(400, 300, "druhá");
+    AddPackedNote(500, 300, "třetí");
+    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_SAVE); }));
+    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_UNPACKALL); }));
+    ASSERT_EQ(3u, File().size());
+    for (const StoredNote& stored : File())
+        EXPECT_EQ(NOTE_EXPANDED, stored.state);
+    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_PACKALL); }));
+    EXPECT_EQ(NOTE_PACKED, File()[2].state);
+    EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_HIDEALL); }));
+    EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_SHOWALL); }));
+
+    // The settings dialog confirmed: packing every note again is one save.
+    Command(g_hMainWnd, IDM_UNPACKALL);
+    EXPECT_EQ(1, SavesBy([&] {
+        WindowDriver driver("#32770", "Nastavení programu", [](HWND dialog) {
+            SetDlgItemInt(dialog, IDC_MARK_CX, 20, FALSE);
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        Command(g_hMainWnd, IDM_SETTINGS);
+        EXPECT_TRUE(driver.Acted()) << "the dialog did not appear";
+    }));
+    for (const StoredNote& stored : File())
+        EXPECT_EQ(NOTE_PACKED, stored.state);
+
+    // Expanding alone is no change to save; typing and then the close box saves the text.
+    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_UNPACK); }));
+    Type(note, " a dost");
+    EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_SYSCOMMAND, SC_CLOSE, 0); }));
+    EXPECT_EQ(NOTE_PACKED, File()[0].state);
+    EXPECT_EQ("ahoj a dost", File()[0].text);
+
+    // Deleted: saved once the window is gone; a No writes nothing.
+    boxes.QueueAnswer(IDNO);
+    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_DELETE); }));
+    boxes.QueueAnswer(IDYES);
+    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_DELETE); }));
+    ASSERT_EQ(2u, File().size());
+    EXPECT_EQ("druhá", File()[0].text);
+    EXPECT_EQ(2u, boxes.Count()) << "only the two questions: " << boxes.Summary();
+}
+
+TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
+{
+    StartWindowsOnly();
+    HWND note = AddPackedNote(100, 50, "abc");
+    ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
+    ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    Command(note, IDM_BLUE);
+    Command(note, IDM_GREEN);
+    Command(g_hMainWnd, IDM_ADD);
+    Command(g_hMainWnd, IDM_PACKALL);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+
+    // The menu command always reports.
+    Command(g_hMainWnd, IDM_SAVE);
+    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+    Command(note, IDM_RED);
+    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+
+    // Once a save succeeds, the next failure is shown again.
+    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    Command(note, IDM_YELLOW);
+    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(2u, File().size());
+    EXPECT_EQ(0xA0FFFFu, File()[0].color);
+    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    Command(note, IDM_BLUE);
+    EXPECT_EQ(3u, boxes.Count()) << boxes.Summary();
+    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Saves follow the user's commands, never the end of windows: the notes saved at exit or at
+// log-off stay in the file while every note window is destroyed afterwards.
+class EndingSaveTest : public AutomaticSaveTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EndingSaveTest, LeavesEveryNoteInTheFile)
+{
+    StartProgram();
+    AddPackedNote(100, 50, "první");
+    AddPackedNote(200, 60, "druhá");
+    HWND typed = AddExpandedNote("třetí");
+    Activate(typed);
+    Type(typed, " a dopsana");
+    const std::string how = GetParam();
+    if (how == "exit") {
+        SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
+    } else {
+        EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+        SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        // The system then ends the program, and its windows go.
+        RemoveTrayIcon();
+        DestroyWindow(g_hMainWnd);
+    }
+    EXPECT_EQ(0, Notes.count);
+    EXPECT_EQ(1, WritesSeen) << "one save, at the end";
+    const std::vector<StoredNote> file = File();
+    ASSERT_EQ(3u, file.size());
+    EXPECT_EQ("první", file[0].text);
+    EXPECT_EQ("druhá", file[1].text);
+    EXPECT_EQ("třetí a dopsana", file[2].text);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+}
+
+INSTANTIATE_TEST_SUITE_P(ExitOrLogOff, EndingSaveTest, ::testing::Values("exit", "log-off"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "exit" ? "Exit" : "LogOff";
+                         });
 
 class ShutdownSaveTest : public DataFileTest {
 protected:
