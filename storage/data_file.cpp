@@ -13,8 +13,8 @@ BOOL (WINAPI *g_pfnReplaceFileA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) 
 // Anything larger is not a file this program wrote; what fits is read, the rest is cut off.
 static const DWORD MAX_DATA_FILE_SIZE = 256u << 20;
 
-const char SAVE_ERROR_TEXT[] = "Nelze vytvořit datový soubor";
-const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
+static const char SAVE_ERROR_TEXT[] = "Nelze vytvořit datový soubor";
+static const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
 
 // What this run knows of DataFile; ComposeDataFile starts it afresh.
 static std::vector<uint8_t> FileBytes;      // what the file holds: last written, or as read

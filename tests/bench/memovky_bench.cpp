@@ -1,5 +1,6 @@
-// Prints how long start-up, LoadNotes, SaveNotes and decoding take with 0, 100 and 1,000 stored
-// notes, and how much memory start-up needs, each beside the floors it is compared with.
+// Prints how long start-up, LoadNotes, SaveNotes, the automatic save and decoding take with 0, 100
+// and 1,000 stored notes, and how much memory start-up needs, each beside the floors it is
+// compared with.
 //   memovky_bench.exe [runs] [note counts...]     default: 5 runs of 0, 100 and 1000 notes
 //   memovky_bench.exe floor-a|floor-b <count>     a floor as a child process (started by the above)
 #include "app/app.h"
@@ -8,6 +9,7 @@
 #include "notes/note_window.h"
 #include "notes/preview.h"
 #include "res/resource.h"
+#include "storage/autosave.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
 #include "storage/settings.h"
@@ -54,6 +56,7 @@ struct CountFigures {
     Series longestPoll;                             // ms, any child
     Series load, windowsA, windowsB;                // in-process, ms
     Series save, writeOnce, writePerField, decode;  // ms
+    Series autoSave, autoUnchanged;                 // ms: a mark dropped elsewhere, and in place
     std::vector<std::string> remarks;
     void Remark(const std::string& text)
     {
@@ -220,6 +223,17 @@ void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWN
         out.save.Add(TimeMs([] { SaveNotes(); }));
         if (ReadFileBytes(Settings.DataFile) != bytes)
             out.Remark("SaveNotes wrote other bytes than were loaded");
+        // The automatic save after a mark is dropped: the whole collection compared and written;
+        // dropped where it was, compared only.
+        if (Notes.count) {
+            HWND mark = Notes.items[Notes.count / 2].hwnd;
+            const RECT place = WindowRect(mark);
+            SetWindowPos(mark, nullptr, place.left + 7, place.top + 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            out.autoSave.Add(TimeMs([mark] { SaveAfterChange(CHANGE_MOVED, mark); }));
+            if (ReadFileBytes(Settings.DataFile) == bytes)
+                out.Remark("the automatic save wrote nothing after a mark was moved");
+            out.autoUnchanged.Add(TimeMs([mark] { SaveAfterChange(CHANGE_MOVED, mark); }));
+        }
         DestroyAllNotes();
         PumpPending();
 
@@ -243,9 +257,10 @@ void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWN
         out.decode.Add(TimeMs([&] { decoded = DecodeNotes(bytes.data(), bytes.size()); }));
         if (!decoded.complete || decoded.notes.size() != notes.size())
             out.Remark("DecodeNotes did not give back every record");
-        Progress("  %4d notes, run %d/%d: LoadNotes %.0f ms, floor windows %.0f / %.0f ms, SaveNotes %.2f ms\n",
-                 out.count, run + 1, runs, out.load.values.back(), out.windowsA.values.back(),
-                 out.windowsB.values.back(), out.save.values.back());
+        Progress("  %4d notes, run %d/%d: LoadNotes %.0f ms, floor windows %.0f / %.0f ms, SaveNotes %.2f ms, "
+                 "automatic save %.2f ms\n", out.count, run + 1, runs, out.load.values.back(), out.windowsA.values.back(),
+                 out.windowsB.values.back(), out.save.values.back(),
+                 out.autoSave.values.empty() ? 0.0 : out.autoSave.values.back());
     }
     if (boxes.Count())
         out.Remark("message boxes: " + boxes.Summary());
@@ -306,6 +321,11 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
                Ratio(f.save.Median(), f.writeOnce.Median()).c_str(), f.writePerField.Median(),
                Ratio(f.writePerField.Median(), f.writeOnce.Median()).c_str());
 
+    printf("\nAutomatic save, SaveAfterChange after a mark is dropped, in-process (ms)\n");
+    printf("notes   moved: written   in place: compared only\n");
+    for (const CountFigures& f : all)
+        printf("%5d  %14.3f %14.3f\n", f.count, f.autoSave.Median(), f.autoUnchanged.Median());
+
     printf("\nDecoding without windows, DecodeNotes (ms)\n");
     printf("notes   DecodeNotes\n");
     for (const CountFigures& f : all)
@@ -331,6 +351,8 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
                save, Verdict(save <= 2.0));
         printf("  decoding      %9.3f ms                     (under 5 ms)     %s\n", f.decode.Median(),
                Verdict(f.decode.Median() < 5.0));
+        printf("  automatic save%9.3f ms                     (under 16 ms)    %s\n", f.autoSave.Median(),
+               Verdict(f.autoSave.Median() < 16.0));
     }
     bool anyRemark = false;
     for (const CountFigures& f : all)
