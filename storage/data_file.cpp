@@ -19,7 +19,7 @@ static const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
 // What this run knows of DataFile; ComposeDataFile starts it afresh.
 static std::vector<uint8_t> FileBytes;      // what the file holds: last written, or as read
 static bool FileRefused;                    // it exists but could not be read: never replaced
-static bool AutomaticFailureShown;          // an automatic save failed and said so
+static bool AutomaticFailureShown;          // an automatic save failed and said so; no save since
 static bool AutomaticSavesEnded;            // the program is ending: nothing writes any more
 
 void ComposeDataFile()
@@ -108,13 +108,20 @@ bool ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes)
     return false;
 }
 
+// One question for almost every note (each one costs a conversion of the whole text): the buffer
+// is larger than most notes, and only a text that fills it is measured and read again.
 static std::string NoteText(HWND edit)
 {
-    int length = GetWindowTextLengthA(edit);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int copied = GetWindowTextA(edit, &text[0], length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
+    static std::vector<char> buffer(8192);
+    int copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+    if (copied >= static_cast<int>(buffer.size()) - 1) {
+        const size_t needed = static_cast<size_t>(GetWindowTextLengthA(edit)) + 1;
+        if (needed > buffer.size()) {
+            buffer.resize(needed);
+            copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+        }
+    }
+    return std::string(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
 // Where a window stands; a minimized one where it will stand again when restored, not at the
@@ -180,6 +187,7 @@ static bool WriteCollection(const std::vector<uint8_t>& bytes)
     if (FileRefused || !ReplaceFileContents(Settings.DataFile, bytes))
         return false;
     FileBytes = bytes;
+    AutomaticFailureShown = false;
     MarkTextsSaved();
     return true;
 }
@@ -199,16 +207,17 @@ int SaveNotesIfChanged()
         return 1;
     const std::vector<uint8_t> bytes = EncodeCollection();
     if (bytes == FileBytes) {
+        AutomaticFailureShown = false;
         MarkTextsSaved();
-    } else if (!WriteCollection(bytes)) {
-        // Once, not at every change while the disk stays unwritable.
-        if (!AutomaticFailureShown)
-            ErrorBox(SAVE_ERROR_TEXT);
-        AutomaticFailureShown = true;
-        return 0;
+        return 1;
     }
-    AutomaticFailureShown = false;
-    return 1;
+    if (WriteCollection(bytes))
+        return 1;
+    // Once, not at every change while the disk stays unwritable; any save that succeeds ends it.
+    if (!AutomaticFailureShown)
+        ErrorBox(SAVE_ERROR_TEXT);
+    AutomaticFailureShown = true;
+    return 0;
 }
 
 void EndAutomaticSaves()

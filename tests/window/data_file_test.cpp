@@ -259,14 +259,18 @@ TEST_F(DataFileTest, SavingTwiceGivesIdenticalBytes)
     AddPackedNote(70, 80, "řádek\r\ndruhý řádek");
     AddExpandedNote("");
     AddPackedNote(-3, 500, "Žluťoučký kůň");
+    // Longer than the buffer the texts are read into at one go.
+    const std::string longText = std::string(20000, 'x') + "konec";
+    AddPackedNote(40, 50, longText.c_str());
     ASSERT_EQ(1, SaveNotes());
     const std::vector<uint8_t> first = Saved();
     ASSERT_EQ(1, SaveNotes());
     EXPECT_EQ(first, Saved());
     DecodedNotes decoded = DecodeNotes(first.data(), first.size());
-    ASSERT_EQ(3u, decoded.notes.size());
+    ASSERT_EQ(4u, decoded.notes.size());
     EXPECT_EQ("řádek\r\ndruhý řádek", decoded.notes[0].text) << "text must be the edit box's, CR LF included";
     EXPECT_EQ("Žluťoučký kůň", decoded.notes[2].text);
+    EXPECT_EQ(longText, decoded.notes[3].text);
 }
 
 TEST_F(DataFileTest, MissingDataFolderShowsTheErrorAndCreatesNothing)
