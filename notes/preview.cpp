@@ -81,8 +81,9 @@ int ShowPopup(HWND mark)
     ReleaseDC(window, dc);
     SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
     POINT at = PlacePreview(markRect.left, markRect.top, Settings.PackedNoteSize, size, screen);
-    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER);
-    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Activating it would take the keyboard focus from the note the user is typing in.
+    ShowWindow(window, SW_SHOWNA);
     return IsWindow(PreviewWindow);
 }
 
@@ -97,6 +98,14 @@ int HidePopup()
     return 1;
 }
 
+COLORREF ReadableTextColour(COLORREF background)
+{
+    // Perceived brightness, 0 to 255 000 (ITU-R BT.601 weights).
+    const unsigned luminance = 299u * GetRValue(background) + 587u * GetGValue(background)
+                             + 114u * GetBValue(background);
+    return luminance < 128000u ? RGB(255, 255, 255) : RGB(0, 0, 0);
+}
+
 void PaintPreview(HWND window)
 {
     RECT area;
@@ -105,6 +114,7 @@ void PaintPreview(HWND window)
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ReadableTextColour(Settings.PopupColor));
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     if (PreviewText)
         DrawTextA(dc, PreviewText, -1, &area, 0);
@@ -122,6 +132,8 @@ LRESULT CALLBACK PopupWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
         PaintPreview(window);
         break;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
