@@ -6,6 +6,7 @@
 #include "notes/text_measure.h"
 #include "res/resource.h"
 #include "storage/settings.h"
+#include <cmath>
 #include <cstdlib>
 
 HWND PreviewWindow;
@@ -98,12 +99,18 @@ int HidePopup()
     return 1;
 }
 
+static double LinearChannel(BYTE value)
+{
+    return std::pow(value / 255.0, 2.2);
+}
+
 COLORREF ReadableTextColour(COLORREF background)
 {
-    // Perceived brightness, 0 to 255 000 (ITU-R BT.601 weights).
-    const unsigned luminance = 299u * GetRValue(background) + 587u * GetGValue(background)
-                             + 114u * GetBValue(background);
-    return luminance < 128000u ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    // Relative luminance; above about 0.18 black text has more contrast than white.
+    const double luminance = 0.2126 * LinearChannel(GetRValue(background))
+                           + 0.7152 * LinearChannel(GetGValue(background))
+                           + 0.0722 * LinearChannel(GetBValue(background));
+    return luminance > 0.18 ? RGB(0, 0, 0) : RGB(255, 255, 255);
 }
 
 void PaintPreview(HWND window)
