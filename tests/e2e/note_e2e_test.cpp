@@ -375,16 +375,24 @@ TEST_F(NoteE2eTest, MarkInTheLowerRightCornerStaysClickableWhileItsPreviewIsOpen
     EXPECT_FALSE(IntersectRect(&common, &shown, &markArea)) << "the preview covers its mark: " << Describe(shown);
     EXPECT_TRUE(shown.left >= 0 && shown.top >= 0 && shown.right <= 1024 && shown.bottom <= 768) << Describe(shown);
 
+    // A middle click while the preview is open.
+    ClickAt(1006, 706, 2);
+    ASSERT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "a middle click on the mark did not expand it";
+    EXPECT_EQ(mark, NoteAt(724, 518)) << "expanded at " << Describe(WindowRect(mark));
+    POINT close;
+    ASSERT_TRUE(FindHitPoint(mark, HTCLOSE, &close));
+    ClickAt(close.x, close.y);
+    ASSERT_TRUE(PumpUntil([&] { return IsMark(mark) && NoteAt(1000, 700) == mark; }));
+
+    // A right click while the preview is open; its menu expands the note too.
+    MoveTo(200, 200);
+    ASSERT_TRUE(PumpUntil([&] { return Previews().empty(); }));
+    MoveTo(1008, 708);
+    ASSERT_NE(nullptr, WaitForPreview());
     HWND menu = OpenMarkMenu(1008, 708);
     ASSERT_NE(nullptr, menu) << "a right click on the mark opened no menu";
-    ClickAt(500, 100);
-    ASSERT_TRUE(PumpUntil([] { return OpenMenuWindow() == nullptr; }));
-
-    MoveTo(1006, 706);
-    ASSERT_NE(nullptr, WaitForPreview());
-    ClickAt(1006, 706, 2);
-    EXPECT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "a middle click on the mark did not expand it";
-    EXPECT_EQ(mark, NoteAt(724, 518)) << "expanded at " << Describe(WindowRect(mark));
+    ClickMenuItem(menu, PopupItemOffsets(IDR_MARKMENU), MARK_UNPACK);
+    EXPECT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "Rozbalit did not expand";
 }
 
 } // namespace

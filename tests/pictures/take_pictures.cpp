@@ -65,6 +65,9 @@ void CloseMenus()
 {
     ClickAt(300, 650);
     PumpUntil([] { return OpenMenuWindow() == nullptr; }, 3000);
+    // Under Wine the release of a click that closes a menu can go unseen, and the left button
+    // then reads as held (every mark answers as a caption) until the next click.
+    Xdo("sleep 0.6 click 1");
 }
 
 void ClickControl(HWND dialog, int id)
@@ -83,6 +86,56 @@ void PictureDialog(const RunningProgram& program, const char* title, const char*
     Picture(name, WindowRect(dialog));
     ClickControl(dialog, closeId);
     PumpUntil([&] { return !IsWindow(dialog); });
+}
+
+// The program's note window whose top-left corner is at (x, y): the order of the windows is
+// their stacking order, which changes as they are used.
+HWND NoteAt(const RunningProgram& program, int x, int y)
+{
+    for (HWND note : program.NoteWindows()) {
+        const RECT r = WindowRect(note);
+        if (r.left == x && r.top == y)
+            return note;
+    }
+    return nullptr;
+}
+
+// Opens the preview of the one mark of a program that is running, and takes its picture.
+void PicturePreview(const RunningProgram& program, const char* name)
+{
+    std::vector<HWND> marks = program.NoteWindows();
+    if (marks.empty())
+        return;
+    const RECT markRect = WindowRect(marks[0]);
+    MoveTo(markRect.left + 8, markRect.top + 6);
+    MoveTo(markRect.left + 9, markRect.top + 7);
+    HWND preview = nullptr;
+    PumpUntil([&] {
+        std::vector<HWND> previews = TopWindows(program.Pid(), "DAVududPopupClass");
+        preview = previews.empty() ? nullptr : previews[0];
+        return preview != nullptr;
+    });
+    if (!preview)
+        return;
+    Settle(preview);
+    Picture(name, Union(markRect, WindowRect(preview)), 16);
+}
+
+// A dark preview colour and a mark near the lower-right corner: white text, beside the mark.
+void PictureDarkPreviewInTheCorner(const TempFolder& data)
+{
+    WriteFileBytes(data.File("notes.bin"),
+                   EncodeNotes({ MakeStoredNote(960, 680, 0x00D000, "Tmavý náhled:\r\nbílé písmo, vedle značky") }));
+    WriteSettingsDword("PopupColor", RGB(32, 32, 96));
+    RunningProgram program;
+    if (!program.Start() || !program.WaitReady()) {
+        printf("the program did not start\n");
+        return;
+    }
+    PicturePreview(program, "dark-preview");
+    MoveTo(300, 650);
+    // Ended without saving: the stored note is only scenery.
+    TerminateProcess(program.Process(), 0);
 }
 
 int TakePictures()
@@ -127,7 +180,7 @@ int TakePictures()
     PumpUntil([&] { return !IsWindowVisible(program.Main()); });
 
     // The marks, with the preview of the one the pointer rests on.
-    HWND mark = program.NoteWindows()[1];
+    HWND mark = NoteAt(program, 630, 180);
     RECT markRect = WindowRect(mark);
     MoveTo(markRect.left + 8, markRect.top + 6);
     MoveTo(markRect.left + 9, markRect.top + 7);
@@ -161,7 +214,7 @@ int TakePictures()
     }
 
     // An expanded note: a middle click on a mark.
-    HWND note = program.NoteWindows()[2];
+    HWND note = NoteAt(program, 660, 180);
     RECT small = WindowRect(note);
     // A press too soon after the menu has closed can be lost: press again until the note opens.
     MoveTo(small.left + 8, small.top + 8);
@@ -194,6 +247,7 @@ int TakePictures()
         ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), 10);
     DWORD code = 1;
     program.WaitExit(&code);
+    PictureDarkPreviewInTheCorner(data);
     DeleteSettingsKey();
     return 0;
 }
