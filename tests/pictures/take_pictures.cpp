@@ -100,13 +100,10 @@ HWND NoteAt(const RunningProgram& program, int x, int y)
     return nullptr;
 }
 
-// Opens the preview of the one mark of a program that is running, and takes its picture.
-void PicturePreview(const RunningProgram& program, const char* name)
+// Rests the pointer on a mark until its preview shows; the preview, settled, or null.
+HWND OpenPreview(const RunningProgram& program, HWND mark)
 {
-    std::vector<HWND> marks = program.NoteWindows();
-    if (marks.empty())
-        return;
-    const RECT markRect = WindowRect(marks[0]);
+    const RECT markRect = WindowRect(mark);
     MoveTo(markRect.left + 8, markRect.top + 6);
     MoveTo(markRect.left + 9, markRect.top + 7);
     HWND preview = nullptr;
@@ -115,10 +112,9 @@ void PicturePreview(const RunningProgram& program, const char* name)
         preview = previews.empty() ? nullptr : previews[0];
         return preview != nullptr;
     });
-    if (!preview)
-        return;
-    Settle(preview);
-    Picture(name, Union(markRect, WindowRect(preview)), 16);
+    if (preview)
+        Settle(preview);
+    return preview;
 }
 
 // A dark preview colour and a mark near the lower-right corner: white text, beside the mark.
@@ -132,7 +128,9 @@ void PictureDarkPreviewInTheCorner(const TempFolder& data)
         printf("the program did not start\n");
         return;
     }
-    PicturePreview(program, "dark-preview");
+    std::vector<HWND> marks = program.NoteWindows();
+    if (HWND preview = marks.empty() ? nullptr : OpenPreview(program, marks[0]))
+        Picture("dark-preview", Union(WindowRect(marks[0]), WindowRect(preview)), 16);
     MoveTo(300, 650);
     // Ended without saving: the stored note is only scenery.
     TerminateProcess(program.Process(), 0);
@@ -182,21 +180,12 @@ int TakePictures()
     // The marks, with the preview of the one the pointer rests on.
     HWND mark = NoteAt(program, 630, 180);
     RECT markRect = WindowRect(mark);
-    MoveTo(markRect.left + 8, markRect.top + 6);
-    MoveTo(markRect.left + 9, markRect.top + 7);
-    HWND preview = nullptr;
-    PumpUntil([&] {
-        std::vector<HWND> previews = TopWindows(program.Pid(), "DAVududPopupClass");
-        preview = previews.empty() ? nullptr : previews[0];
-        return preview != nullptr;
-    });
+    HWND preview = OpenPreview(program, mark);
     RECT marksArea = WindowRect(program.NoteWindows()[0]);
     for (HWND each : program.NoteWindows())
         marksArea = Union(marksArea, WindowRect(each));
-    if (preview) {
-        Settle(preview);
+    if (preview)
         Picture("marks-and-preview", Union(marksArea, WindowRect(preview)), 16);
-    }
 
     // The mark's context menu, with its colour sub-menu open.
     ClickAt(markRect.left + 8, markRect.top + 8, 3);
