@@ -37,8 +37,9 @@ int InitApplication()
         return 0;
     g_hTrayMenu = LoadPopupMenu(IDR_TRAYMENU);
     LoadNotes();
-    AddTrayIcon();
-    ShowWindow(g_hMainWnd, SW_HIDE);
+    // Without an icon the main window is the only way back to the program.
+    if (AddTrayIcon())
+        ShowWindow(g_hMainWnd, SW_HIDE);
     return 1;
 }
 

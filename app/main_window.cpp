@@ -9,8 +9,12 @@
 #include "storage/data_file.h"
 #include <shellapi.h>
 
+// Sent to every top-level window when the taskbar starts (again).
+static UINT TaskbarCreatedMessage;
+
 int RegisterMainClass()
 {
+    TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     WNDCLASSEXA wc;
     ZeroMemory(&wc, sizeof wc);
     wc.cbSize = sizeof wc;
@@ -118,6 +122,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_NOTE_DESTROYED: RemoveNote(reinterpret_cast<HWND>(wParam)); break;
     case WM_TRAY_NOTIFY:    OnTrayNotify(lParam); break;
+    default:
+        if (message == TaskbarCreatedMessage && message != 0)
+            RestoreTrayIcon();
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -16,7 +16,9 @@ static NOTIFYICONDATAA MakeIconRecord()
     return nid;
 }
 
-int AddTrayIcon()
+ShellNotifyIconFn g_pfnShellNotifyIcon = Shell_NotifyIconA;
+
+static NOTIFYICONDATAA MakeAddRecord()
 {
     NOTIFYICONDATAA nid = MakeIconRecord();
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -24,15 +26,31 @@ int AddTrayIcon()
     nid.hIcon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                                               0, 0, LR_DEFAULTSIZE));
     lstrcpynA(nid.szTip, APP_TITLE, sizeof nid.szTip);
-    if (!Shell_NotifyIconA(NIM_ADD, &nid))
+    return nid;
+}
+
+int AddTrayIcon()
+{
+    NOTIFYICONDATAA nid = MakeAddRecord();
+    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid)) {
         ErrorBox("Chyba při vytváření notifikační ikony");
+        return 0;
+    }
     return 1;
+}
+
+void RestoreTrayIcon()
+{
+    // The message also comes while our icon is still there; then it only has to be refreshed.
+    NOTIFYICONDATAA nid = MakeAddRecord();
+    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid) && !g_pfnShellNotifyIcon(NIM_MODIFY, &nid))
+        ErrorBox("Chyba při vytváření notifikační ikony");
 }
 
 void RemoveTrayIcon()
 {
     NOTIFYICONDATAA nid = MakeIconRecord();
-    if (!Shell_NotifyIconA(NIM_DELETE, &nid))
+    if (!g_pfnShellNotifyIcon(NIM_DELETE, &nid))
         ErrorBox("Chyba při odebírání notifikační ikony");
 }
 

@@ -1,10 +1,18 @@
 // The notification-area icon and its menu.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 
 #define TRAY_ICON_ID 1
 
+// Every call to the notification area goes through this pointer, so tests can make it fail.
+using ShellNotifyIconFn = BOOL (WINAPI *)(DWORD message, PNOTIFYICONDATAA data);
+extern ShellNotifyIconFn g_pfnShellNotifyIcon;
+
+// 1 when the icon is there; 0 after the error box.
 int AddTrayIcon();
+// Adds the icon again after the taskbar has restarted ("TaskbarCreated").
+void RestoreTrayIcon();
 void RemoveTrayIcon();
 // The tray callback: lParam of WM_TRAY_NOTIFY is the mouse message over the icon.
 void OnTrayNotify(LPARAM mouseMessage);

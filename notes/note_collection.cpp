@@ -123,9 +123,13 @@ int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
                                     | WS_HSCROLL | ES_MULTILINE | ES_WANTRETURN,
                                 0, 0, client.right - client.left, client.bottom - client.top,
                                 window, nullptr, g_hInst, nullptr);
+    // Creating the edit box dispatched messages: the note may be gone, and the array may have moved.
+    const int found = FindNote(window);
+    if (found < 0)
+        return 0;
     HMENU menu = LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_NOTEMENU));
 
-    NoteRecord& note = Notes.items[FindNote(window)];
+    NoteRecord& note = Notes.items[found];
     note.hwndEdit = edit;
     note.markColor = Settings.MarkColor;
     note.state = packed ? NOTE_PACKED : NOTE_EXPANDED;

@@ -46,13 +46,27 @@ void PackNote(HWND window)
     SetWindowLongA(window, GWL_EXSTYLE, NOTE_PACKED_EX_STYLE);
     SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(NOTE_PACKED_STYLE));
     ReshowWindow(window);
-    NoteRecord& note = Notes.items[FindNote(window)];
+    // Showing dispatches messages, and one of them may have destroyed the note.
+    const int index = FindNote(window);
+    if (index < 0)
+        return;
+    NoteRecord& note = Notes.items[index];
     note.state = NOTE_PACKED;
     const int x = note.x, y = note.y;
     SetMenu(window, nullptr);
     SetWindowPos(window, HWND_TOPMOST, x, y,
                  Settings.PackedNoteSize.cx, Settings.PackedNoteSize.cy, 0);
     ShowWindow(edit, SW_HIDE);
+}
+
+// The whole of the monitor nearest to a mark: a mark left on a monitor that is gone comes back
+// on the one nearest to where it was.
+static RECT MonitorAreaNear(const RECT& mark)
+{
+    MONITORINFO info = { sizeof info };
+    if (!GetMonitorInfoA(MonitorFromRect(&mark, MONITOR_DEFAULTTONEAREST), &info))
+        return RECT{ 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    return info.rcMonitor;
 }
 
 void UnpackNote(HWND window)
@@ -69,11 +83,13 @@ void UnpackNote(HWND window)
     HWND edit = GetWindow(window, GW_CHILD);
     ReshowWindow(window);
     SetWindowRgn(window, nullptr, TRUE);
-    NoteRecord& note = Notes.items[FindNote(window)];
+    index = FindNote(window);
+    if (index < 0)
+        return;
+    NoteRecord& note = Notes.items[index];
     note.state = NOTE_EXPANDED;
     SetMenu(window, note.hmenu);
-    SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
-    POINT at = PlaceExpandedNote(mark.left, mark.top, screen, Settings.NoteSize);
+    POINT at = PlaceExpandedNote(mark.left, mark.top, MonitorAreaNear(mark), Settings.NoteSize);
     SetWindowPos(window, HWND_TOPMOST, at.x, at.y, Settings.NoteSize.cx, Settings.NoteSize.cy, 0);
     UpdateNoteTitle(window);
     ShowWindow(edit, SW_SHOW);
@@ -127,11 +143,17 @@ static bool IsKeyDown(int key)
     return (GetAsyncKeyState(key) & 0x8000) != 0;
 }
 
-// A left press on client area is a press on a caption, so the system drags the mark.
+// GetAsyncKeyState reads the physical buttons: with swapped buttons the primary one is the right.
+static int PrimaryButton()
+{
+    return GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+}
+
+// A primary press on client area is a press on a caption, so the system drags the mark.
 static LRESULT OnNoteHitTest(HWND window, WPARAM wParam, LPARAM lParam)
 {
     LRESULT hit = DefWindowProcA(window, WM_NCHITTEST, wParam, lParam);
-    if (hit != HTCLIENT || !IsKeyDown(VK_LBUTTON))
+    if (hit != HTCLIENT || !IsKeyDown(PrimaryButton()))
         return hit;
     if (IsKeyDown(VK_CONTROL)) {
         ExpandMark(window);
@@ -204,6 +226,14 @@ static void OpenMarkMenu(HWND window)
     TrackPopupMenuEx(g_hMarkMenu, 0, pt.x, pt.y, window, nullptr);
 }
 
+// However the note was activated, typing goes into its text, never to the frame.
+static void OnNoteSetFocus(HWND window)
+{
+    const int index = FindNote(window);
+    if (index >= 0 && Notes.items[index].state == NOTE_EXPANDED && IsWindowVisible(Notes.items[index].hwndEdit))
+        SetFocus(Notes.items[index].hwndEdit);
+}
+
 static void OnNoteDestroy(HWND window)
 {
     SendMessageA(g_hMainWnd, WM_NOTE_DESTROYED, reinterpret_cast<WPARAM>(window),
@@ -216,6 +246,7 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:        OnNoteDestroy(window); break;
     case WM_SIZE:           OnNoteSize(window, wParam, lParam); break;
     case WM_PAINT:          OnNotePaint(window); break;
+    case WM_SETFOCUS:       OnNoteSetFocus(window); break;
     case WM_NCHITTEST:      return OnNoteHitTest(window, wParam, lParam);
     case WM_COMMAND:        OnNoteCommand(window, wParam); break;
     case WM_SYSCOMMAND:

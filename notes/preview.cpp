@@ -6,6 +6,7 @@
 #include "notes/text_measure.h"
 #include "res/resource.h"
 #include "storage/settings.h"
+#include <cmath>
 #include <cstdlib>
 
 HWND PreviewWindow;
@@ -81,8 +82,9 @@ int ShowPopup(HWND mark)
     ReleaseDC(window, dc);
     SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
     POINT at = PlacePreview(markRect.left, markRect.top, Settings.PackedNoteSize, size, screen);
-    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER);
-    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Activating it would take the keyboard focus from the note the user is typing in.
+    ShowWindow(window, SW_SHOWNA);
     return IsWindow(PreviewWindow);
 }
 
@@ -97,6 +99,20 @@ int HidePopup()
     return 1;
 }
 
+static double LinearChannel(BYTE value)
+{
+    return std::pow(value / 255.0, 2.2);
+}
+
+COLORREF ReadableTextColour(COLORREF background)
+{
+    // Relative luminance; above about 0.18 black text has more contrast than white.
+    const double luminance = 0.2126 * LinearChannel(GetRValue(background))
+                           + 0.7152 * LinearChannel(GetGValue(background))
+                           + 0.0722 * LinearChannel(GetBValue(background));
+    return luminance > 0.18 ? RGB(0, 0, 0) : RGB(255, 255, 255);
+}
+
 void PaintPreview(HWND window)
 {
     RECT area;
@@ -105,6 +121,7 @@ void PaintPreview(HWND window)
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ReadableTextColour(Settings.PopupColor));
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     if (PreviewText)
         DrawTextA(dc, PreviewText, -1, &area, 0);
@@ -122,6 +139,8 @@ LRESULT CALLBACK PopupWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
         PaintPreview(window);
         break;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -12,4 +12,6 @@ void ReregisterPopupClass();
 int ShowPopup(HWND mark);
 int HidePopup();
 void PaintPreview(HWND window);
+// Black on a light background, white on a dark one.
+COLORREF ReadableTextColour(COLORREF background);
 LRESULT CALLBACK PopupWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,6 +24,13 @@ bool InMoveSize(HWND window)
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
 }
 
+// The window that has the keyboard focus on the GUI thread of the given window.
+HWND FocusOnThreadOf(HWND window)
+{
+    GUITHREADINFO info = { sizeof info };
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 // A press after the hand has rested a moment where it is. Wine answers GetAsyncKeyState from a
 // copy up to 50 ms old, so a press sooner after the pointer's last move over a mark is seen as a
 // button that is still up, and the mark is not dragged.
@@ -317,6 +324,75 @@ TEST_F(NoteE2eTest, ColoursAndDeletionFromTheMarkMenu)
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(mark); })) << "Yes did not delete the note";
     EXPECT_EQ(1u, program.NoteWindows().size());
     EXPECT_NE(nullptr, NoteAt(500, 200)) << "the other note must stay";
+}
+
+TEST_F(NoteE2eTest, TypingStaysInTheNoteAfterAPreviewAndAClickOnItsCaption)
+{
+    StartWith({ MarkNote(300, 300, ""), MarkNote(700, 300, "jiná") });
+    HWND note = NoteAt(300, 300);
+    ASSERT_NE(nullptr, note);
+    ClickAt(308, 308, 2);
+    HWND edit = GetWindow(note, GW_CHILD);
+    ASSERT_TRUE(PumpUntil([&] {
+        return IsExpandedNote(note) && GetForegroundWindow() == note && FocusOnThreadOf(note) == edit;
+    })) << "the middle press did not expand the note with the focus in its text";
+    // Where the hand then types: in the text.
+    ClickAt(450, 450);
+
+    TypeText("abc");
+    ASSERT_TRUE(PumpUntil([&] { return EditText(note) == "abc"; }, 5000)) << "holds: " << EditText(note);
+
+    MoveTo(706, 306);
+    HWND preview = WaitForPreview();
+    ASSERT_NE(nullptr, preview) << "the other mark opened no preview";
+    EXPECT_NE(preview, GetForegroundWindow()) << "the preview became the foreground window";
+    MoveTo(800, 600);
+    ASSERT_TRUE(PumpUntil([&] { return Previews().empty(); }));
+    TypeText("xyz");
+    EXPECT_TRUE(PumpUntil([&] { return EditText(note) == "abcxyz"; }, 5000))
+        << "typing after the preview was lost: " << EditText(note);
+
+    POINT caption;
+    ASSERT_TRUE(FindHitPoint(note, HTCAPTION, &caption));
+    ClickAt(caption.x, caption.y);
+    TypeText("123");
+    EXPECT_TRUE(PumpUntil([&] { return EditText(note) == "abcxyz123"; }, 5000))
+        << "typing after a click on the caption was lost: " << EditText(note);
+}
+
+TEST_F(NoteE2eTest, MarkInTheLowerRightCornerStaysClickableWhileItsPreviewIsOpen)
+{
+    StartWith({ MarkNote(1000, 700, "v rohu\r\nobrazovky") });
+    HWND mark = NoteAt(1000, 700);
+    ASSERT_NE(nullptr, mark);
+    const RECT markArea = WindowRect(mark);
+
+    MoveTo(1008, 708);
+    HWND preview = WaitForPreview();
+    ASSERT_NE(nullptr, preview);
+    const RECT shown = WindowRect(preview);
+    RECT common;
+    EXPECT_FALSE(IntersectRect(&common, &shown, &markArea)) << "the preview covers its mark: " << Describe(shown);
+    EXPECT_TRUE(shown.left >= 0 && shown.top >= 0 && shown.right <= 1024 && shown.bottom <= 768) << Describe(shown);
+
+    // A middle click while the preview is open.
+    ClickAt(1006, 706, 2);
+    ASSERT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "a middle click on the mark did not expand it";
+    EXPECT_EQ(mark, NoteAt(724, 518)) << "expanded at " << Describe(WindowRect(mark));
+    POINT close;
+    ASSERT_TRUE(FindHitPoint(mark, HTCLOSE, &close));
+    ClickAt(close.x, close.y);
+    ASSERT_TRUE(PumpUntil([&] { return IsMark(mark) && NoteAt(1000, 700) == mark; }));
+
+    // A right click while the preview is open; its menu expands the note too.
+    MoveTo(200, 200);
+    ASSERT_TRUE(PumpUntil([&] { return Previews().empty(); }));
+    MoveTo(1008, 708);
+    ASSERT_NE(nullptr, WaitForPreview());
+    HWND menu = OpenMarkMenu(1008, 708);
+    ASSERT_NE(nullptr, menu) << "a right click on the mark opened no menu";
+    ClickMenuItem(menu, PopupItemOffsets(IDR_MARKMENU), MARK_UNPACK);
+    EXPECT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "Rozbalit did not expand";
 }
 
 } // namespace

@@ -27,17 +27,6 @@ POINT Centre(const RECT& rect)
     return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
 }
 
-// The text of a note's edit box, asked of the other process.
-std::string EditText(HWND note)
-{
-    HWND edit = GetWindow(note, GW_CHILD);
-    const LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
-
 COLORREF ScreenPixel(POINT at)
 {
     HDC screen = GetDC(nullptr);

@@ -60,6 +60,16 @@ HWND RunningProgram::MessageBoxWindow() const
     return nullptr;
 }
 
+std::string EditText(HWND note)
+{
+    HWND edit = GetWindow(note, GW_CHILD);
+    const LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
 SeenBox ReadBox(HWND box)
 {
     SeenBox seen;

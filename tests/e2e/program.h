@@ -31,6 +31,9 @@ private:
     HWND main_ = nullptr;
 };
 
+// The text of a note's edit box, asked of the other process (GetWindowText would not ask it).
+std::string EditText(HWND note);
+
 // What a message box of another process shows.
 struct SeenBox {
     std::string text;

@@ -65,6 +65,9 @@ void CloseMenus()
 {
     ClickAt(300, 650);
     PumpUntil([] { return OpenMenuWindow() == nullptr; }, 3000);
+    // Under Wine the release of a click that closes a menu can go unseen, and the left button
+    // then reads as held (every mark answers as a caption) until the next click.
+    Xdo("sleep 0.6 click 1");
 }
 
 void ClickControl(HWND dialog, int id)
@@ -83,6 +86,54 @@ void PictureDialog(const RunningProgram& program, const char* title, const char*
     Picture(name, WindowRect(dialog));
     ClickControl(dialog, closeId);
     PumpUntil([&] { return !IsWindow(dialog); });
+}
+
+// The program's note window whose top-left corner is at (x, y): the order of the windows is
+// their stacking order, which changes as they are used.
+HWND NoteAt(const RunningProgram& program, int x, int y)
+{
+    for (HWND note : program.NoteWindows()) {
+        const RECT r = WindowRect(note);
+        if (r.left == x && r.top == y)
+            return note;
+    }
+    return nullptr;
+}
+
+// Rests the pointer on a mark until its preview shows; the preview, settled, or null.
+HWND OpenPreview(const RunningProgram& program, HWND mark)
+{
+    const RECT markRect = WindowRect(mark);
+    MoveTo(markRect.left + 8, markRect.top + 6);
+    MoveTo(markRect.left + 9, markRect.top + 7);
+    HWND preview = nullptr;
+    PumpUntil([&] {
+        std::vector<HWND> previews = TopWindows(program.Pid(), "DAVududPopupClass");
+        preview = previews.empty() ? nullptr : previews[0];
+        return preview != nullptr;
+    });
+    if (preview)
+        Settle(preview);
+    return preview;
+}
+
+// A dark preview colour and a mark near the lower-right corner: white text, beside the mark.
+void PictureDarkPreviewInTheCorner(const TempFolder& data)
+{
+    WriteFileBytes(data.File("notes.bin"),
+                   EncodeNotes({ MakeStoredNote(960, 680, 0x00D000, "Tmavý náhled:\r\nbílé písmo, vedle značky") }));
+    WriteSettingsDword("PopupColor", RGB(32, 32, 96));
+    RunningProgram program;
+    if (!program.Start() || !program.WaitReady()) {
+        printf("the program did not start\n");
+        return;
+    }
+    std::vector<HWND> marks = program.NoteWindows();
+    if (HWND preview = marks.empty() ? nullptr : OpenPreview(program, marks[0]))
+        Picture("dark-preview", Union(WindowRect(marks[0]), WindowRect(preview)), 16);
+    MoveTo(300, 650);
+    // Ended without saving: the stored note is only scenery.
+    TerminateProcess(program.Process(), 0);
 }
 
 int TakePictures()
@@ -127,23 +178,14 @@ int TakePictures()
     PumpUntil([&] { return !IsWindowVisible(program.Main()); });
 
     // The marks, with the preview of the one the pointer rests on.
-    HWND mark = program.NoteWindows()[1];
+    HWND mark = NoteAt(program, 630, 180);
     RECT markRect = WindowRect(mark);
-    MoveTo(markRect.left + 8, markRect.top + 6);
-    MoveTo(markRect.left + 9, markRect.top + 7);
-    HWND preview = nullptr;
-    PumpUntil([&] {
-        std::vector<HWND> previews = TopWindows(program.Pid(), "DAVududPopupClass");
-        preview = previews.empty() ? nullptr : previews[0];
-        return preview != nullptr;
-    });
+    HWND preview = OpenPreview(program, mark);
     RECT marksArea = WindowRect(program.NoteWindows()[0]);
     for (HWND each : program.NoteWindows())
         marksArea = Union(marksArea, WindowRect(each));
-    if (preview) {
-        Settle(preview);
+    if (preview)
         Picture("marks-and-preview", Union(marksArea, WindowRect(preview)), 16);
-    }
 
     // The mark's context menu, with its colour sub-menu open.
     ClickAt(markRect.left + 8, markRect.top + 8, 3);
@@ -161,7 +203,7 @@ int TakePictures()
     }
 
     // An expanded note: a middle click on a mark.
-    HWND note = program.NoteWindows()[2];
+    HWND note = NoteAt(program, 660, 180);
     RECT small = WindowRect(note);
     // A press too soon after the menu has closed can be lost: press again until the note opens.
     MoveTo(small.left + 8, small.top + 8);
@@ -194,6 +236,7 @@ int TakePictures()
         ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), 10);
     DWORD code = 1;
     program.WaitExit(&code);
+    PictureDarkPreviewInTheCorner(data);
     DeleteSettingsKey();
     return 0;
 }

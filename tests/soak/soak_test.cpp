@@ -44,14 +44,6 @@ StoredNote Persistent(int index)
                           { 2026, 12, 6, 14, static_cast<WORD>(5 + index) });
 }
 
-// GetWindowText does not ask a window of another process; WM_GETTEXT does.
-std::string EditText(HWND edit)
-{
-    char text[256] = "";
-    SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 int Width(HWND window)
 {
     RECT rect = WindowRect(window);
@@ -108,7 +100,7 @@ TEST(Soak, AddTypePackHoverExpandRecolourDeleteAndSaveHundredsOfTimes)
         const std::string text = "Poznámka č. " + std::to_string(cycle);
         for (char c : text)
             PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
-        ASSERT_TRUE(PumpUntil([&] { return EditText(edit) == text; })) << "typed text did not arrive: " << EditText(edit);
+        ASSERT_TRUE(PumpUntil([&] { return EditText(note) == text; })) << "typed text did not arrive: " << EditText(note);
         // Pack, hover with the real pointer, expand.
         PostMessageA(note, WM_COMMAND, IDM_PACK, 0);
         ASSERT_TRUE(PumpUntil([&] { return Width(note) == 16; })) << "not packed";

@@ -7,6 +7,7 @@
 #include "storage/settings.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/poll.h"
+#include <shellapi.h>
 
 namespace {
 
@@ -51,6 +52,50 @@ TEST_F(MainWindowTest, FirstStartUsesDefaultsShowsNoBoxAndEndsHiddenInTheTray)
     EXPECT_EQ(static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX | WS_CAPTION),
               style & ~(WS_CLIPSIBLINGS | WS_VISIBLE)) << std::hex << style;
     EXPECT_TRUE(SameRect(RECT{ 100, 100, 420, 250 }, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
+}
+
+// The notification area of a taskbar that is not there yet: it takes no new icon.
+BOOL WINAPI RefuseNewIcons(DWORD message, PNOTIFYICONDATAA data)
+{
+    return message == NIM_ADD ? FALSE : Shell_NotifyIconA(message, data);
+}
+
+void SendTaskbarCreated()
+{
+    SendMessageA(g_hMainWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+}
+
+TEST_F(MainWindowTest, RestartedTaskbarGetsTheIconBack)
+{
+    StartProgram();
+    // A restarting taskbar forgets every icon.
+    NOTIFYICONDATAA nid = { NOTIFYICONDATAA_V1_SIZE, g_hMainWnd, 1 };
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    ASSERT_FALSE(TrayIconPresent(g_hMainWnd));
+    SendTaskbarCreated();
+    EXPECT_TRUE(TrayIconPresent(g_hMainWnd)) << "the icon did not come back";
+    // The message also comes while the icon is still there.
+    SendTaskbarCreated();
+    EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd));
+}
+
+TEST_F(MainWindowTest, WithoutATaskbarAtStartTheWindowStaysShownUntilTheIconCanBeAdded)
+{
+    g_pfnShellNotifyIcon = RefuseNewIcons;
+    WriteSettingsText("DataFolder", folder.Path());
+    const int started = InitApplication();
+    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    ASSERT_EQ(1, started);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ("Chyba při vytváření notifikační ikony", boxes.Boxes()[0].text);
+    EXPECT_FALSE(TrayIconPresent(g_hMainWnd));
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "no icon and no window: the program cannot be reached";
+
+    SendTaskbarCreated();
+    EXPECT_TRUE(TrayIconPresent(g_hMainWnd)) << "the taskbar's arrival did not add the icon";
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
 }
 
 TEST_F(MainWindowTest, MinimizeHidesAndShowCommandOrTrayDoubleClickRestoresInPlace)

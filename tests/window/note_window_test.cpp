@@ -204,14 +204,16 @@ TEST_F(NoteWindowTest, CloseMessageItselfDestroysTheNoteWithoutAsking)
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
-TEST_F(NoteWindowTest, ExpandingPullsTheNoteInAtTheRightAndBottomEdgesOnly)
+TEST_F(NoteWindowTest, ExpandingPullsTheNoteInsideTheScreenOnEverySide)
 {
     StartWindowsOnly();
     ASSERT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
     ASSERT_EQ(768, GetSystemMetrics(SM_CYSCREEN));
     struct Case { POINT drop, expanded; };
-    for (const Case& c : { Case{ { 1019, 763 }, { 724, 518 } }, Case{ { -50, 20 }, { -50, 20 } },
-                           Case{ { 724, 518 }, { 724, 518 } }, Case{ { 900, -30 }, { 724, -30 } } }) {
+    // (-5000, -5000): a mark left on a monitor that is no longer attached.
+    for (const Case& c : { Case{ { 1019, 763 }, { 724, 518 } }, Case{ { -50, 20 }, { 0, 20 } },
+                           Case{ { 724, 518 }, { 724, 518 } }, Case{ { 900, -30 }, { 724, 0 } },
+                           Case{ { -5000, -5000 }, { 0, 0 } } }) {
         SCOPED_TRACE("mark dropped at (" + std::to_string(c.drop.x) + ", " + std::to_string(c.drop.y) + ")");
         HWND mark = AddPackedNote(100, 100, "x");
         DragTo(mark, c.drop.x, c.drop.y);
@@ -454,12 +456,19 @@ TEST_F(NoteWindowTest, HoverOpensThePreviewOnceAVisitAndOnlyOverMarks)
     PumpPending();
     ASSERT_TRUE(FlagsAre(mark, AT_REST));
     ASSERT_TRUE(FlagsAre(note, AT_REST));
+    HWND typingInto = GetFocus();
+    ASSERT_EQ(RecordOf(note).hwndEdit, typingInto);
 
     SendMessageA(mark, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     EXPECT_TRUE(FlagsAre(mark, VISITED));
     HWND preview = PreviewWindow;
     ASSERT_NE(nullptr, preview) << "first move over a mark opened no preview";
     EXPECT_TRUE(IsWindowVisible(preview));
+    EXPECT_NE(preview, GetActiveWindow()) << "the preview took the activation";
+    EXPECT_EQ(typingInto, GetFocus()) << "the preview took the keyboard focus from the note";
+    EXPECT_EQ(MA_NOACTIVATE, SendMessageA(preview, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(preview),
+                                          MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)))
+        << "a click on the preview would activate it";
     SendMessageA(mark, WM_MOUSEMOVE, 0, MAKELPARAM(9, 9));
     EXPECT_TRUE(FlagsAre(mark, VISITED));
     EXPECT_EQ(preview, PreviewWindow) << "a second move must not reopen the preview";
@@ -509,17 +518,18 @@ TEST_F(NoteWindowTest, ExpandingAMarkClosesItsPreview)
     }
 }
 
-// Presses and releases the left button (and Ctrl) through the X server, away from our windows.
+// Presses and releases a physical button (1 left, 3 right) and Ctrl through the X server, away
+// from our windows.
 class RealButtons {
 public:
-    explicit RealButtons(bool withCtrl) : ctrl_(withCtrl)
+    explicit RealButtons(bool withCtrl, int button = 1) : ctrl_(withCtrl), button_(std::to_string(button))
     {
         // Without --sync: xdotool waits forever for a move when the pointer is already there.
         Xdo("mousemove 700 120");
         PumpUntil([] { POINT at; return GetCursorPos(&at) && at.x == 700 && at.y == 120; }, 3000);
         if (ctrl_)
             Xdo("keydown ctrl");
-        Xdo("mousedown 1");
+        Xdo("mousedown " + button_);
     }
     ~RealButtons() { Release(); }
     void Release()
@@ -527,21 +537,39 @@ public:
         if (released_)
             return;
         released_ = true;
-        Xdo("mouseup 1");
+        Xdo("mouseup " + button_);
         if (ctrl_)
             Xdo("keyup ctrl");
-        PumpUntil([] { return !(GetAsyncKeyState(VK_LBUTTON) & 0x8000) && !(GetAsyncKeyState(VK_CONTROL) & 0x8000); },
-                  3000);
+        PumpUntil([] {
+            return !(GetAsyncKeyState(VK_LBUTTON) & 0x8000) && !(GetAsyncKeyState(VK_RBUTTON) & 0x8000)
+                && !(GetAsyncKeyState(VK_CONTROL) & 0x8000);
+        }, 3000);
     }
 
 private:
-    bool ctrl_, released_ = false;
+    bool ctrl_;
+    std::string button_;
+    bool released_ = false;
 };
+
+bool ButtonSeenDown(int key = VK_LBUTTON)
+{
+    return PumpUntil([key] { return (GetAsyncKeyState(key) & 0x8000) != 0; }, 3000);
+}
 
 bool LeftButtonSeenDown()
 {
-    return PumpUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }, 3000);
+    return ButtonSeenDown(VK_LBUTTON);
 }
+
+// Left-handed buttons for one test; the prefix gets its own buttons back whatever happens.
+class SwappedButtons {
+public:
+    SwappedButtons() { SwapMouseButton(TRUE); }
+    ~SwappedButtons() { SwapMouseButton(FALSE); }
+    SwappedButtons(const SwappedButtons&) = delete;
+    SwappedButtons& operator=(const SwappedButtons&) = delete;
+};
 
 TEST_F(NoteWindowTest, HitTestMakesALeftPressADragAndCtrlLeftAnExpansion)
 {
@@ -565,6 +593,32 @@ TEST_F(NoteWindowTest, HitTestMakesALeftPressADragAndCtrlLeftAnExpansion)
         // Answered as the expanded window answers the same point: here its caption.
         EXPECT_EQ(DefWindowProcA(mark, WM_NCHITTEST, 0, centre), hit);
         EXPECT_NE(HTCLIENT, hit);
+    }
+}
+
+TEST_F(NoteWindowTest, WithSwappedButtonsThePrimaryRightButtonDragsAndTheLeftDoesNot)
+{
+    StartWindowsOnly();
+    HWND mark = AddPackedNote(300, 300, "x");
+    const LPARAM centre = MAKELPARAM(308, 308);
+    SwappedButtons swapped;
+    ASSERT_TRUE(GetSystemMetrics(SM_SWAPBUTTON)) << "the buttons could not be swapped";
+    {
+        RealButtons press(false, 3);
+        ASSERT_TRUE(ButtonSeenDown(VK_RBUTTON)) << "the pressed right button did not reach GetAsyncKeyState";
+        EXPECT_EQ(HTCAPTION, SendMessageA(mark, WM_NCHITTEST, 0, centre)) << "the primary (right) press must drag";
+    }
+    {
+        RealButtons press(false, 1);
+        ASSERT_TRUE(LeftButtonSeenDown());
+        EXPECT_EQ(HTCLIENT, SendMessageA(mark, WM_NCHITTEST, 0, centre)) << "the secondary (left) press dragged";
+    }
+    {
+        RealButtons press(true, 3);
+        ASSERT_TRUE(ButtonSeenDown(VK_RBUTTON));
+        ASSERT_TRUE(PumpUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 3000));
+        SendMessageA(mark, WM_NCHITTEST, 0, centre);
+        EXPECT_EQ(NOTE_EXPANDED, RecordOf(mark).state) << "Ctrl with the primary (right) button must expand";
     }
 }
 

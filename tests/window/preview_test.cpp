@@ -7,6 +7,7 @@
 #include "tests/support/app_fixture.h"
 #include "tests/support/poll.h"
 #include "tests/window/message_log.h"
+#include <map>
 #include <set>
 
 namespace {
@@ -179,12 +180,12 @@ TEST_F(PreviewPlaceTest, GoesAboveWhenLessThanTwiceItsHeightIsLeftBelow)
     EXPECT_EQ(118, r.left);
 }
 
-TEST_F(PreviewPlaceTest, InTheLowerRightCornerItLiesOverTheMark)
+TEST_F(PreviewPlaceTest, InTheLowerRightCornerItGoesAboveAndLeftOfTheMarkNotOverIt)
 {
     StartWindowsOnly();
     const RECT r = PreviewOfMarkAt(1000, 740, TWO_LINES);
-    EXPECT_EQ(1016, r.right) << Describe(r);
-    EXPECT_EQ(756, r.bottom) << Describe(r);
+    EXPECT_EQ(1000 - 2, r.right) << Describe(r);
+    EXPECT_EQ(740 - 2, r.bottom) << Describe(r);
 }
 
 TEST_F(PreviewPlaceTest, WiderThanTheRoomOnBothSidesItGoesPastTheLeftEdge)
@@ -198,10 +199,10 @@ TEST_F(PreviewPlaceTest, WiderThanTheRoomOnBothSidesItGoesPastTheLeftEdge)
     EXPECT_EQ(SystemFontExtent(wide.c_str()).cx + 5, r.right - r.left);
 }
 
-// Client pixels of the open preview that differ from its background, as (x, y) pairs.
-std::set<std::pair<int, int>> InkOfPreview(const char* text)
+// Client pixels of the open preview that differ from its background, with their colours.
+std::map<std::pair<int, int>, COLORREF> InkColoursOfPreview(const char* text)
 {
-    std::set<std::pair<int, int>> ink;
+    std::map<std::pair<int, int>, COLORREF> ink;
     HidePopup();
     HWND mark = Notes.items[Notes.count - 1].hwnd;
     SetWindowTextA(Notes.items[Notes.count - 1].hwndEdit, text);
@@ -214,10 +215,54 @@ std::set<std::pair<int, int>> InkOfPreview(const char* text)
     for (int y = 0; y < client.bottom; ++y)
         for (int x = 0; x < client.right; ++x)
             if (GetPixel(dc, x, y) != Settings.PopupColor)
-                ink.insert({ x, y });
+                ink[{ x, y }] = GetPixel(dc, x, y);
     ReleaseDC(PreviewWindow, dc);
     HidePopup();
     return ink;
+}
+
+// The same, as (x, y) pairs.
+std::set<std::pair<int, int>> InkOfPreview(const char* text)
+{
+    std::set<std::pair<int, int>> ink;
+    for (const auto& pixel : InkColoursOfPreview(text))
+        ink.insert(pixel.first);
+    return ink;
+}
+
+TEST(PreviewTextColour, BlackOnLightAndWhiteOnDarkBackgrounds)
+{
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
+    struct Case { COLORREF background, text; } cases[] = {
+        { RGB(255, 255, 225), black },  // the usual tooltip yellow
+        { white, black },
+        { RGB(255, 255, 0), black },    // bright although two channels only
+        { RGB(0, 208, 0), black },
+        { black, white },               // high-contrast tooltips
+        { RGB(0, 0, 255), white },      // saturated but dark
+        { RGB(128, 0, 0), white },
+        { RGB(100, 100, 100), white },
+        { RGB(160, 160, 160), black },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.text, ReadableTextColour(c.background)) << "background " << std::hex << c.background;
+}
+
+TEST_F(PreviewTest, OnADarkPreviewColourTheTextIsWhite)
+{
+    StartWindowsOnly();
+    Settings.PopupColor = RGB(0, 0, 96);
+    ReregisterPopupClass();
+    AddPackedNote(300, 300, "");
+    const auto ink = InkColoursOfPreview("Tmavý náhled");
+    ASSERT_FALSE(ink.empty()) << "no text drawn";
+    int white = 0, black = 0;
+    for (const auto& pixel : ink) {
+        white += pixel.second == RGB(255, 255, 255);
+        black += pixel.second == RGB(0, 0, 0);
+    }
+    EXPECT_GT(white, 0) << "no white ink on the dark preview";
+    EXPECT_EQ(0, black) << "black ink on a dark preview cannot be read";
 }
 
 int RightmostInk(const std::set<std::pair<int, int>>& ink)
