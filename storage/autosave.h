@@ -1,5 +1,5 @@
-// When the notes are saved as the user works: every save point besides the three of Part 3.1
-// (exit, log-off, "&Uložit memovky") is a call of SaveAfterChange, and nothing else saves.
+// When the notes are saved as the user works: every save point besides exit, log-off and
+// "&Uložit memovky" is a call of SaveAfterChange, and nothing else saves.
 // Saves follow the user's completed commands on the GUI thread, never the destruction of windows.
 #pragma once
 #include <windows.h>
