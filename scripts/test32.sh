@@ -25,113 +25,117 @@ if [ -z "${MEMOVKY_WIN32_NS:-}" ]; then
   MEMOVKY_WIN32_NS=1 exec unshare --mount --propagation private -- "$0" "$@"
 fi
 
-command=${1:-test}
-[ $# -gt 0 ] && shift
-seconds_since() { echo $(($(date +%s) - $1)); }
+# All of it is read before it runs: a long run is not disturbed by edits to this file.
+main() {
+  command=${1:-test}
+  [ $# -gt 0 ] && shift
+  seconds_since() { echo $(($(date +%s) - $1)); }
 
-ensure_chroot_packages
-mount_chroot
-# wine, wineserver and wineboot now mean the chroot's, for these scripts and for CTest alike.
-export PATH=$MEMOVKY_ROOT/scripts/win32:$PATH MEMOVKY_WIN32_CHROOT=$WIN32_CHROOT
+  ensure_chroot_packages
+  mount_chroot
+  # wine, wineserver and wineboot now mean the chroot's, for these scripts and for CTest alike.
+  export PATH=$MEMOVKY_ROOT/scripts/win32:$PATH MEMOVKY_WIN32_CHROOT=$WIN32_CHROOT
 
-# The first prefix takes minutes (wineboot's 32-bit half runs emulated): it is made once, kept
-# beside the chroot and copied for every session.
-template=$WIN32_PREFIX
-wine_version=$(in_chroot /usr/lib/wine/wine64 --version)
-if [ "$(cat "$template/.memovky-wine" 2>/dev/null)" != "$wine_version" ]; then
-  log "creating the Wine prefix ($wine_version; minutes under emulation)"
-  started=$(date +%s)
-  find "$template" -mindepth 1 -delete   # a mount point: emptied, not removed
-  rm -rf "$MEMOVKY_WIN32_ROOT/prefix-session"
-  start_wine_session "$MEMOVKY_WIN32_ROOT/prefix-session" "$template"
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w
-  stop_wine_session "$MEMOVKY_WIN32_ROOT/prefix-session"
-  echo "$wine_version" >"$template/.memovky-wine"
-  log "prefix ready in $(seconds_since "$started") s"
-fi
-
-# A fresh session in DIR with a copy of the prefix, ended when this script exits.
-start_session() {
-  session=$1
-  rm -rf "$session"
-  mkdir -p "$session"
-  cp -a "$template" "$session/prefix"
-  start_wine_session "$session" "$session/prefix"
-  trap 'stop_wine_session "$session"' EXIT
-}
-
-case $command in
-  setup)
-    exit 0 ;;
-  run)
-    [ $# -gt 0 ] || { echo "usage: $0 run PROGRAM [ARGS...]" >&2; exit 2; }
-    start_session "$MEMOVKY_ROOT/build/i686-run-session"
-    wine "$@"
-    exit ;;
-  shell)
-    start_session "$MEMOVKY_ROOT/build/i686-run-session"
-    log "session in $session, DISPLAY=$DISPLAY; wine is the chroot's; exit the shell to end it"
-    bash -i
-    exit ;;
-  test) ;;
-  *)
-    echo "unknown command: $command (setup, run, shell, or nothing to run the tests)" >&2
-    exit 2 ;;
-esac
-
-# The release package (as CI made it before), the 32-bit test programs, and the 64-bit end-to-end
-# tests, which drive the release's Memovky.exe in the smoke test.
-started=$(date +%s)
-"$MEMOVKY_ROOT/scripts/release.sh"
-zip=${MEMOVKY_RELEASE_DIR:-$MEMOVKY_ROOT/build/i686}/Memovky-1.5-win32.zip
-build=$MEMOVKY_ROOT/build/i686-tests
-configure_tree i686 "$build" -DBUILD_TESTING=ON
-cmake --build "$build" -j"$(nproc)" --target unit_tests window_tests crash_on_purpose
-driver_build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
-configure_tree x86_64 "$driver_build" -DBUILD_TESTING=ON
-cmake --build "$driver_build" -j"$(nproc)" --target e2e_tests
-log "built in $(seconds_since "$started") s"
-
-start_session "$build/test-session"
-logs=$build/test32-logs
-rm -rf "$logs"
-mkdir -p "$logs"
-# Every poll of the tests waits this many times longer than natively.
-export MEMOVKY_WAIT_FACTOR=${MEMOVKY_WAIT_FACTOR:-10}
-results=()
-failed=0
-# run_step NAME COMMAND...: output to the log, a result line for the summary.
-run_step() {
-  local name=$1 begun code=0
-  shift
-  log "$name (log: $logs/$name.log)"
-  begun=$(date +%s)
-  "$@" >"$logs/$name.log" 2>&1 || code=$?
-  local passed
-  passed=$(grep -o '\[  PASSED  \] [0-9]* test' "$logs/$name.log" | tail -n1 | grep -o '[0-9]*' || true)
-  if [ "$code" -eq 0 ]; then
-    results+=("$name: passed${passed:+ ($passed tests)} in $(seconds_since "$begun") s")
-  else
-    failed=1
-    results+=("$name: FAILED (exit code $code) in $(seconds_since "$begun") s")
-    grep -E '^\[  FAILED  \]|Unhandled|Timeout|timed out' "$logs/$name.log" | sort -u | head -n 40 >&2 || true
+  # The first prefix takes minutes (wineboot's 32-bit half runs emulated): it is made once, kept
+  # beside the chroot and copied for every session.
+  template=$WIN32_PREFIX
+  wine_version=$(in_chroot /usr/lib/wine/wine64 --version)
+  if [ "$(cat "$template/.memovky-wine" 2>/dev/null)" != "$wine_version" ]; then
+    log "creating the Wine prefix ($wine_version; minutes under emulation)"
+    started=$(date +%s)
+    find "$template" -mindepth 1 -delete   # a mount point: emptied, not removed
+    rm -rf "$MEMOVKY_WIN32_ROOT/prefix-session"
+    start_wine_session "$MEMOVKY_WIN32_ROOT/prefix-session" "$template"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+    stop_wine_session "$MEMOVKY_WIN32_ROOT/prefix-session"
+    echo "$wine_version" >"$template/.memovky-wine"
+    log "prefix ready in $(seconds_since "$started") s"
   fi
+
+  # A fresh session in DIR with a copy of the prefix, ended when this script exits.
+  start_session() {
+    session=$1
+    rm -rf "$session"
+    mkdir -p "$session"
+    cp -a "$template" "$session/prefix"
+    start_wine_session "$session" "$session/prefix"
+    trap 'stop_wine_session "$session"' EXIT
+    # Every poll of the tests waits this many times longer than natively.
+    export MEMOVKY_WAIT_FACTOR=${MEMOVKY_WAIT_FACTOR:-10}
+  }
+
+  case $command in
+    setup)
+      exit 0 ;;
+    run)
+      [ $# -gt 0 ] || { echo "usage: $0 run PROGRAM [ARGS...]" >&2; exit 2; }
+      start_session "$MEMOVKY_ROOT/build/i686-run-session"
+      wine "$@"
+      exit ;;
+    shell)
+      start_session "$MEMOVKY_ROOT/build/i686-run-session"
+      log "session in $session, DISPLAY=$DISPLAY; wine is the chroot's; exit the shell to end it"
+      bash -i
+      exit ;;
+    test) ;;
+    *)
+      echo "unknown command: $command (setup, run, shell, or nothing to run the tests)" >&2
+      exit 2 ;;
+  esac
+
+  # The release package (as CI made it before), the 32-bit test programs, and the 64-bit end-to-end
+  # tests, which drive the release's Memovky.exe in the smoke test.
+  started=$(date +%s)
+  "$MEMOVKY_ROOT/scripts/release.sh"
+  zip=${MEMOVKY_RELEASE_DIR:-$MEMOVKY_ROOT/build/i686}/Memovky-1.5-win32.zip
+  build=$MEMOVKY_ROOT/build/i686-tests
+  configure_tree i686 "$build" -DBUILD_TESTING=ON
+  cmake --build "$build" -j"$(nproc)" --target unit_tests window_tests crash_on_purpose
+  driver_build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
+  configure_tree x86_64 "$driver_build" -DBUILD_TESTING=ON
+  cmake --build "$driver_build" -j"$(nproc)" --target e2e_tests
+  log "built in $(seconds_since "$started") s"
+
+  start_session "$build/test-session"
+  logs=$build/test32-logs
+  rm -rf "$logs"
+  mkdir -p "$logs"
+  results=()
+  failed=0
+  # run_step NAME COMMAND...: output to the log, a result line for the summary.
+  run_step() {
+    local name=$1 begun code=0
+    shift
+    log "$name (log: $logs/$name.log)"
+    begun=$(date +%s)
+    "$@" >"$logs/$name.log" 2>&1 || code=$?
+    local passed
+    passed=$(grep -o '\[  PASSED  \] [0-9]* test' "$logs/$name.log" | tail -n1 | grep -o '[0-9]*' || true)
+    if [ "$code" -eq 0 ]; then
+      results+=("$name: passed${passed:+ ($passed tests)} in $(seconds_since "$begun") s")
+    else
+      failed=1
+      results+=("$name: FAILED (exit code $code) in $(seconds_since "$begun") s")
+      grep -E '\[  FAILED  \]|Unhandled|Timeout|timed out' "$logs/$name.log" | sort -u | head -n 40 >&2 || true
+    fi
+  }
+
+  for test in unit_tests window_tests crash_is_a_failure; do
+    run_step "$test" ctest --test-dir "$build" -R "^$test\$" -V
+  done
+
+  # The smoke test of the release: the ZIP's own Memovky.exe, driven by the 64-bit end-to-end test.
+  smoke=$build/test-session/release
+  rm -rf "$smoke"
+  mkdir -p "$smoke"
+  unzip -q "$zip" -d "$smoke"
+  run_step release_smoke env MEMOVKY_PROGRAM="$smoke/Memovky.exe" timeout 900 \
+    "$MEMOVKY_ROOT/scripts/wine-run.sh" "$driver_build/tests/e2e_tests.exe" --gtest_color=no \
+    --gtest_filter=PersistenceE2eTest.StoredNotesComeBackByteForByteBesideATypedNewNote
+
+  log "32-bit build under test:"
+  printf '   %s\n' "${results[@]}" >&2
+  exit "$failed"
 }
-
-for test in unit_tests window_tests crash_is_a_failure; do
-  run_step "$test" ctest --test-dir "$build" -R "^$test\$" -V
-done
-
-# The smoke test of the release: the ZIP's own Memovky.exe, driven by the 64-bit end-to-end test.
-smoke=$build/test-session/release
-rm -rf "$smoke"
-mkdir -p "$smoke"
-unzip -q "$zip" -d "$smoke"
-run_step release_smoke env MEMOVKY_PROGRAM="$smoke/Memovky.exe" timeout 900 \
-  "$MEMOVKY_ROOT/scripts/wine-run.sh" "$driver_build/tests/e2e_tests.exe" --gtest_color=no \
-  --gtest_filter=PersistenceE2eTest.StoredNotesComeBackByteForByteBesideATypedNewNote
-
-log "32-bit build under test:"
-printf '   %s\n' "${results[@]}" >&2
-exit "$failed"
+main "$@"
