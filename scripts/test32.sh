@@ -21,7 +21,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 if [ -z "${MEMOVKY_WIN32_NS:-}" ]; then
   ensure_setup icoutils unzip
-  ensure_binfmt
   MEMOVKY_WIN32_NS=1 exec unshare --mount --propagation private -- "$0" "$@"
 fi
 
@@ -33,6 +32,7 @@ main() {
 
   ensure_chroot_packages
   mount_chroot
+  ensure_binfmt   # registrations end with a reboot
   # wine, wineserver and wineboot now mean the chroot's, for these scripts and for CTest alike.
   export PATH=$MEMOVKY_ROOT/scripts/win32:$PATH MEMOVKY_WIN32_CHROOT=$WIN32_CHROOT
 

@@ -2,8 +2,8 @@
 # qemu-i386 (this machine runs no 32-bit code natively). Sourced by scripts/test32.sh.
 #
 # Set up once per machine in MEMOVKY_WIN32_ROOT (default /var/cache/memovky-win32), so a fresh
-# clone finds it ready. The host's own packages are never changed: debootstrap and qemu-i386 are
-# unpacked from their Debian packages into that folder. Every mount lives in a private mount
+# clone finds it ready. The host's own packages are never changed: debootstrap (the host's) and
+# qemu-i386 (the chroot's) are unpacked from their Debian packages into that folder. Every mount lives in a private mount
 # namespace of the run that needs it, so nothing stays mounted and runs never meet.
 
 MEMOVKY_WIN32_ROOT=${MEMOVKY_WIN32_ROOT:-/var/cache/memovky-win32}
@@ -23,31 +23,53 @@ debian_mirror() {
   echo "${mirror:-http://deb.debian.org/debian}"
 }
 
-# Unpacks a Debian package of the host's release into host-tools/NAME, without installing it.
-unpack_host_package() {
-  local name=$1 dir=$WIN32_TOOLS/$1
+# Unpacks debootstrap from the host's release into host-tools, without installing it.
+unpack_debootstrap() {
+  local dir=$WIN32_TOOLS/debootstrap
   [ -f "$dir/.unpacked" ] && return 0
-  log "unpacking $name (not installed on the host)"
-  rm -rf "$dir" "$WIN32_TOOLS/$name.deb.d"
-  mkdir -p "$WIN32_TOOLS/$name.deb.d"
-  chmod 777 "$WIN32_TOOLS/$name.deb.d"   # apt downloads as its own user
-  if ! (cd "$WIN32_TOOLS/$name.deb.d" && apt-get download -qq "$name" >/dev/null 2>&1); then
+  log "unpacking debootstrap (not installed on the host)"
+  rm -rf "$dir" "$dir.deb.d"
+  mkdir -p "$dir.deb.d"
+  chmod 777 "$dir.deb.d"   # apt downloads as its own user
+  if ! (cd "$dir.deb.d" && apt-get download -qq debootstrap >/dev/null 2>&1); then
     as_root apt-get update -qq
-    (cd "$WIN32_TOOLS/$name.deb.d" && apt-get download -qq "$name" >/dev/null)
+    (cd "$dir.deb.d" && apt-get download -qq debootstrap >/dev/null)
   fi
-  dpkg-deb -x "$WIN32_TOOLS/$name.deb.d"/*.deb "$dir"
-  rm -rf "$WIN32_TOOLS/$name.deb.d"
+  dpkg-deb -x "$dir.deb.d"/*.deb "$dir"
+  rm -rf "$dir.deb.d"
+  touch "$dir/.unpacked"
+}
+
+# qemu-i386 comes from the chroot's release (trixie, QEMU 10), unpacked, not installed. Bookworm's
+# QEMU 7.2 gives all threads of a process one descriptor table: when a second thread of a 32-bit
+# Wine program starts, the first one's %fs (its TEB) can turn into the second one's, and the
+# program hangs or crashes. QEMU 8.0 gives every thread its own.
+WIN32_QEMU=$WIN32_TOOLS/qemu-user/usr/bin/qemu-i386
+
+unpack_qemu() {
+  local dir=$WIN32_TOOLS/qemu-user debs=$WIN32_CHROOT/var/cache/memovky-debs
+  [ -f "$dir/.unpacked" ] && return 0
+  log "unpacking qemu-i386 from trixie's qemu-user (not installed anywhere)"
+  rm -rf "$dir" "$debs"
+  mkdir -p "$debs"
+  chmod 777 "$debs"
+  in_chroot sh -c 'cd /var/cache/memovky-debs && apt-get download -qq qemu-user' >/dev/null
+  dpkg-deb -x "$debs"/qemu-user_*.deb "$dir"
+  rm -rf "$debs"
   touch "$dir/.unpacked"
 }
 
 ensure_binfmt() {
   local misc=/proc/sys/fs/binfmt_misc
   mountpoint -q "$misc" || mount -t binfmt_misc binfmt_misc "$misc"
-  [ -e "$misc/$WIN32_BINFMT" ] && return 0
-  unpack_host_package qemu-user-static
+  if [ -e "$misc/$WIN32_BINFMT" ]; then
+    grep -qx "interpreter $WIN32_QEMU" "$misc/$WIN32_BINFMT" && return 0
+    echo -1 >"$misc/$WIN32_BINFMT"   # an older set-up's interpreter
+  fi
+  unpack_qemu
   log "registering qemu-i386 for 32-bit x86 programs (binfmt_misc, flag F)"
-  # The ELF header of an i386 executable or shared object, as Debian's qemu-user-static has it.
-  printf '%s' ":$WIN32_BINFMT:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$WIN32_TOOLS/qemu-user-static/usr/bin/qemu-i386-static:F" \
+  # The ELF header of an i386 executable or shared object, as Debian's qemu-user-binfmt has it.
+  printf '%s' ":$WIN32_BINFMT:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$WIN32_QEMU:F" \
     >"$misc/register"
 }
 
@@ -89,7 +111,7 @@ remove_chroot_dir() {
 ensure_chroot_packages() {
   [ -f "$WIN32_CHROOT/.memovky-ready" ] && return 0
   if [ ! -f "$WIN32_CHROOT/.memovky-bootstrapped" ]; then
-    unpack_host_package debootstrap
+    unpack_debootstrap
     remove_chroot_dir "$WIN32_CHROOT"
     local mirror
     mirror=$(debian_mirror)
@@ -101,9 +123,10 @@ ensure_chroot_packages() {
     touch "$WIN32_CHROOT/.memovky-bootstrapped"
   fi
   mount_chroot
-  log "installing ${WIN32_PACKAGES[*]} in the chroot"
   in_chroot dpkg --add-architecture i386
   in_chroot apt-get update -qq
+  ensure_binfmt
+  log "installing ${WIN32_PACKAGES[*]} in the chroot"
   in_chroot DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${WIN32_PACKAGES[@]}" >"$MEMOVKY_WIN32_ROOT/packages.log" 2>&1 \
     || { tail -n 20 "$MEMOVKY_WIN32_ROOT/packages.log" >&2; return 1; }
