@@ -2,8 +2,9 @@
 # Runs the 32-bit build under test. This machine runs no 32-bit code natively, so the 32-bit half
 # of Wine 10 runs under qemu-i386 in a Debian trixie chroot (scripts/win32-env.sh sets it up once).
 #
-#   scripts/test32.sh                      build, then unit_tests, window_tests, the crash check
-#                                          and the smoke of the release ZIP's Memovky.exe
+#   scripts/test32.sh                      build, then the environment checks (threads, crashes),
+#                                          unit_tests, window_tests and the smoke test of the
+#                                          release ZIP's Memovky.exe
 #   scripts/test32.sh setup                only set up the chroot and its Wine prefix
 #   scripts/test32.sh run PROGRAM [ARGS]   one program in a fresh session, for example
 #       scripts/test32.sh run build/i686-tests/tests/window_tests.exe --gtest_filter='Note*'
@@ -91,7 +92,7 @@ main() {
   zip=${MEMOVKY_RELEASE_DIR:-$MEMOVKY_ROOT/build/i686}/Memovky-1.5-win32.zip
   build=$MEMOVKY_ROOT/build/i686-tests
   configure_tree i686 "$build" -DBUILD_TESTING=ON
-  cmake --build "$build" -j"$(nproc)" --target unit_tests window_tests crash_on_purpose
+  cmake --build "$build" -j"$(nproc)" --target unit_tests window_tests crash_on_purpose thread_identity
   driver_build=${MEMOVKY_BUILD_DIR:-$MEMOVKY_ROOT/build/x86_64}
   configure_tree x86_64 "$driver_build" -DBUILD_TESTING=ON
   cmake --build "$driver_build" -j"$(nproc)" --target e2e_tests
@@ -121,7 +122,7 @@ main() {
     fi
   }
 
-  for test in unit_tests window_tests crash_is_a_failure; do
+  for test in thread_identity unit_tests window_tests crash_is_a_failure; do
     run_step "$test" ctest --test-dir "$build" -R "^$test\$" -V
   done
 
