@@ -54,16 +54,29 @@ main() {
     log "prefix ready in $(seconds_since "$started") s"
   fi
 
-  # A fresh session in DIR with a copy of the prefix, ended when this script exits.
+  # A fresh session in DIR (X server, wineserver, desktop) on the prefix PREFIX, which is made a
+  # copy of the kept one first when missing; ended when this script exits.
   start_session() {
     session=$1
+    local prefix=$2
     rm -rf "$session"
     mkdir -p "$session"
-    cp -a "$template" "$session/prefix"
-    start_wine_session "$session" "$session/prefix"
-    trap 'stop_wine_session "$session"' EXIT
+    [ -d "$prefix" ] || cp -a "$template" "$prefix"
+    start_wine_session "$session" "$prefix"
+    trap end_session EXIT
     # Every poll of the tests waits this many times longer than natively.
     export MEMOVKY_WAIT_FACTOR=${MEMOVKY_WAIT_FACTOR:-10}
+  }
+  # Ends the session even when its wineserver no longer answers: then every process of the
+  # session (known by its WINEPREFIX) is killed.
+  end_session() {
+    timeout 20 wineserver -k >/dev/null 2>&1 || true
+    local pid
+    for pid in $(grep -lzx "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
+      kill -9 "$pid" 2>/dev/null || true
+    done
+    stop_wine_session "$session"
+    trap - EXIT
   }
 
   case $command in
@@ -71,11 +84,13 @@ main() {
       exit 0 ;;
     run)
       [ $# -gt 0 ] || { echo "usage: $0 run PROGRAM [ARGS...]" >&2; exit 2; }
-      start_session "$MEMOVKY_ROOT/build/i686-run-session"
+      rm -rf "$MEMOVKY_ROOT/build/i686-run-prefix"
+      start_session "$MEMOVKY_ROOT/build/i686-run-session" "$MEMOVKY_ROOT/build/i686-run-prefix"
       wine "$@"
       exit ;;
     shell)
-      start_session "$MEMOVKY_ROOT/build/i686-run-session"
+      rm -rf "$MEMOVKY_ROOT/build/i686-run-prefix"
+      start_session "$MEMOVKY_ROOT/build/i686-run-session" "$MEMOVKY_ROOT/build/i686-run-prefix"
       log "session in $session, DISPLAY=$DISPLAY; wine is the chroot's; exit the shell to end it"
       bash -i
       exit ;;
@@ -98,42 +113,54 @@ main() {
   cmake --build "$driver_build" -j"$(nproc)" --target e2e_tests
   log "built in $(seconds_since "$started") s"
 
-  start_session "$build/test-session"
   logs=$build/test32-logs
-  rm -rf "$logs"
+  rm -rf "$logs" "$build/test-prefix"
   mkdir -p "$logs"
   results=()
   failed=0
-  # run_step NAME COMMAND...: output to the log, a result line for the summary.
+  # run_step NAME LIMIT COMMAND...: in a fresh session on the run's prefix (a wedged wineserver
+  # costs only this step) and at most LIMIT seconds; output to the log, a line for the summary.
   run_step() {
-    local name=$1 begun code=0
-    shift
+    local name=$1 limit=$2 begun code=0 passed
+    shift 2
     log "$name (log: $logs/$name.log)"
     begun=$(date +%s)
-    "$@" >"$logs/$name.log" 2>&1 || code=$?
-    local passed
+    start_session "$build/test-session" "$build/test-prefix"
+    timeout -k 10 "$limit" "$@" >"$logs/$name.log" 2>&1 || code=$?
+    end_session
     passed=$(grep -o '\[  PASSED  \] [0-9]* test' "$logs/$name.log" | tail -n1 | grep -o '[0-9]*' || true)
     if [ "$code" -eq 0 ]; then
       results+=("$name: passed${passed:+ ($passed tests)} in $(seconds_since "$begun") s")
     else
       failed=1
-      results+=("$name: FAILED (exit code $code) in $(seconds_since "$begun") s")
-      grep -E '\[  FAILED  \]|Unhandled|Timeout|timed out' "$logs/$name.log" | sort -u | head -n 40 >&2 || true
+      results+=("$name: FAILED (exit code $code$([ "$code" -eq 124 ] && echo ", out of time")) in $(seconds_since "$begun") s")
+      grep -E '\[  FAILED  \]|Unhandled' "$logs/$name.log" | sort -u | head -n 40 >&2 || true
     fi
   }
 
-  for test in thread_identity unit_tests window_tests crash_is_a_failure; do
-    run_step "$test" ctest --test-dir "$build" -R "^$test\$" -V
-  done
+  # The limits are ten times what a healthy run takes.
+  tests=$build/tests
+  run=$MEMOVKY_ROOT/scripts/wine-run.sh
+  run_step thread_identity 300 "$run" "$tests/thread_identity.exe"
+  run_step unit_tests 300 "$run" "$tests/unit_tests.exe" --gtest_color=no
+  run_step window_tests 600 "$run" "$tests/window_tests.exe" --gtest_color=no
+  run_step crash_is_a_failure 300 "$MEMOVKY_ROOT/tests/environment/expect_crash.sh" "$run" "$tests/crash_on_purpose.exe"
 
   # The smoke test of the release: the ZIP's own Memovky.exe, driven by the 64-bit end-to-end test.
-  smoke=$build/test-session/release
+  smoke=$build/release
   rm -rf "$smoke"
   mkdir -p "$smoke"
   unzip -q "$zip" -d "$smoke"
-  run_step release_smoke env MEMOVKY_PROGRAM="$smoke/Memovky.exe" timeout 900 \
-    "$MEMOVKY_ROOT/scripts/wine-run.sh" "$driver_build/tests/e2e_tests.exe" --gtest_color=no \
-    --gtest_filter=PersistenceE2eTest.StoredNotesComeBackByteForByteBesideATypedNewNote
+  windows_path() { local path="Z:$1"; echo "${path//\//\\}"; }
+  run_step release_smoke 600 env MEMOVKY_PROGRAM="$smoke/Memovky.exe" \
+    "$run" "$driver_build/tests/e2e_tests.exe" --gtest_color=no \
+    --gtest_filter=PersistenceE2eTest.StoredNotesComeBackByteForByteBesideATypedNewNote \
+    --gtest_output="xml:$(windows_path "$logs/release_smoke.xml")"
+  # The program it drove must be the ZIP's, not the 64-bit one built beside the test.
+  if ! grep -qiF "name=\"program\" value=\"$(windows_path "$smoke/Memovky.exe")\"" "$logs/release_smoke.xml" 2>/dev/null; then
+    failed=1
+    results+=("release_smoke: did not drive $smoke/Memovky.exe")
+  fi
 
   log "32-bit build under test:"
   printf '   %s\n' "${results[@]}" >&2
