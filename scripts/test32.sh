@@ -27,6 +27,7 @@ fi
 
 # All of it is read before it runs: a long run is not disturbed by edits to this file.
 main() {
+  trap 'exit 130' INT TERM   # so that the session is ended on the way out
   command=${1:-test}
   [ $# -gt 0 ] && shift
   seconds_since() { echo $(($(date +%s) - $1)); }
