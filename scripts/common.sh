@@ -58,7 +58,9 @@ configure_tree() {
 wine_environment() {
   export WINEPREFIX=$1
   export WINEDEBUG=${WINEDEBUG:--all}
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No crash debugger: a crashing program must end at once and be seen as failed, not wait for
+  # someone to attach winedbg.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   export LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8
 }
 

@@ -99,16 +99,7 @@ protected:
         return WaitForNewMenu({});
     }
 
-    // The note window of the program whose top-left corner is at the point.
-    static HWND NoteAt(const RunningProgram& program, int x, int y)
-    {
-        for (HWND note : program.NoteWindows())
-            if (WindowRect(note).left == x && WindowRect(note).top == y)
-                return note;
-        return nullptr;
-    }
-
-    // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up; the new note window.
+    // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up; null when none came.
     HWND AddNoteFromTray(const RunningProgram& program)
     {
         const std::vector<HWND> known = program.NoteWindows();
@@ -131,6 +122,28 @@ protected:
             return added != nullptr;
         })) << "no note was added";
         return added;
+    }
+
+    // Two lines typed with real keys into the note's edit box; *typed is what it must hold.
+    static void TypeTwoLines(HWND note, std::string* typed)
+    {
+        ASSERT_NE(nullptr, note);
+        *typed = "Nová memovka: žluťoučký kůň\r\ndruhý řádek";
+        POINT inside = Centre(WindowRect(note));
+        ClickAt(inside.x, inside.y);
+        TypeText("Nová memovka: žluťoučký kůň");
+        PressKeys("Return");
+        TypeText("druhý řádek");
+        EXPECT_TRUE(PumpUntil([&] { return EditText(note) == *typed; }, 5000)) << "edit box holds: " << EditText(note);
+    }
+
+    // The note window of the program whose top-left corner is at the point.
+    static HWND NoteAt(const RunningProgram& program, int x, int y)
+    {
+        for (HWND note : program.NoteWindows())
+            if (WindowRect(note).left == x && WindowRect(note).top == y)
+                return note;
+        return nullptr;
     }
 
     // Colour item of the "Barva" pop-up of the mark's context menu.
@@ -244,18 +257,10 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidIsSavedAtTheEndAndComesBackAtTheNextSta
         // A new note from the tray menu.
         before = Now();
         HWND c = AddNoteFromTray(program);
-        ASSERT_NE(nullptr, c);
         after = Now();
+        ASSERT_NE(nullptr, c);
         EXPECT_TRUE(SameRect(RECT{ 10, 10, 310, 260 }, WindowRect(c))) << Describe(WindowRect(c));
-
-        // Typed with real keys into the focused edit box.
-        typed = "Nová memovka: žluťoučký kůň\r\ndruhý řádek";
-        POINT inside = Centre(WindowRect(c));
-        ClickAt(inside.x, inside.y);
-        TypeText("Nová memovka: žluťoučký kůň");
-        PressKeys("Return");
-        TypeText("druhý řádek");
-        EXPECT_TRUE(PumpUntil([&] { return EditText(c) == typed; }, 5000)) << "edit box holds: " << EditText(c);
+        ASSERT_NO_FATAL_FAILURE(TypeTwoLines(c, &typed));
 
         // Recoloured from the mark's context menu: "Barva", then "Žlutá".
         POINT markA = Centre(WindowRect(a));
@@ -423,6 +428,49 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidSurvivesAKilledProcess)
     EXPECT_EQ(typed, EditText(note));
     End(again);
     DestroyWindow(other);
+}
+
+// The smoke test of a release (scripts/test32.sh runs it on the 32-bit Memovky.exe of the ZIP):
+// stored notes are written back byte for byte, and a note added and typed into is written exactly
+// as this test's own encoder writes it.
+TEST_F(PersistenceE2eTest, StoredNotesComeBackByteForByteBesideATypedNewNote)
+{
+    const std::vector<StoredNote> stored = {
+        Prepared(600, 300, RGB(0, 0, 255), NOTE_PACKED, "Nákup: chléb, máslo, švestky"),
+        Prepared(700, 350, RGB(255, 0, 0), NOTE_PACKED, "Zavolat panu Řehořovi\r\nve čtvrtek ráno"),
+        Prepared(520, 460, RGB(255, 255, 160), NOTE_PACKED, "Úterý: účet za plyn (šek č. 7)"),
+    };
+    ASSERT_TRUE(WriteFileBytes(folder.File("notes.bin"), EncodeNotes(stored)));
+    RecordProperty("program", ProgramPath());   // scripts/test32.sh checks that it drove the ZIP's
+
+    std::string typed;
+    NoteTime before, after;
+    {
+        RunningProgram program;
+        Start(program);
+        ASSERT_EQ(3u, program.NoteWindows().size());
+        for (const StoredNote& note : stored)
+            EXPECT_NE(nullptr, NoteAt(program, note.x, note.y)) << note.text;
+        before = Now();
+        HWND added = AddNoteFromTray(program);
+        after = Now();
+        ASSERT_NE(nullptr, added);
+        ASSERT_NO_FATAL_FAILURE(TypeTwoLines(added, &typed));
+        End(program);
+    }
+
+    const std::vector<uint8_t> saved = ReadFileBytes(folder.File("notes.bin"));
+    DecodedNotes decoded = DecodeNotes(saved.data(), saved.size());
+    ASSERT_TRUE(decoded.complete);
+    ASSERT_EQ(4u, decoded.notes.size());
+    // Made in the minute the note was added: taken from the file, once it is seen to be that minute.
+    const StoredNote& added = decoded.notes[3];
+    const NoteTime made = { added.year, added.month, added.day, added.hour, added.minute };
+    EXPECT_LE(Tie(before), Tie(made));
+    EXPECT_GE(Tie(after), Tie(made));
+    std::vector<StoredNote> expected = stored;
+    expected.push_back(MakeStoredNote(10, 10, RGB(0, 208, 0), typed, NOTE_EXPANDED, made));
+    EXPECT_EQ(EncodeNotes(expected), saved);
 }
 
 } // namespace

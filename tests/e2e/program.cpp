@@ -1,6 +1,7 @@
 #include "tests/e2e/program.h"
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
+#include <algorithm>
 
 RunningProgram::~RunningProgram()
 {
@@ -125,9 +126,26 @@ void TypeText(const std::string& text)
 
 POINT TrayIconCentre()
 {
-    HWND bar = FindWindowA("Shell_TrayWnd", nullptr);
-    RECT rect = WindowRect(bar);
-    return { rect.right - 10, (rect.top + rect.bottom) / 2 };
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    // Wine 10's desktop has no taskbar: the notification area is a small window at the top left,
+    // each icon a child window of its own.
+    HWND icon = FindWindowExA(tray, nullptr, "__wine_tray_icon", nullptr);
+    if (!icon || !IsWindowVisible(icon)) {
+        RECT bar = WindowRect(tray);
+        return { bar.right - 10, (bar.top + bar.bottom) / 2 };
+    }
+    // A note there may cover part of it: aim at the middle of what shows, as a user would.
+    const RECT rect = WindowRect(icon);
+    RECT shown = { rect.right, rect.bottom, rect.left, rect.top };
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            if (WindowFromPoint(POINT{ x, y }) == icon) {
+                shown = { std::min<LONG>(shown.left, x), std::min<LONG>(shown.top, y),
+                          std::max<LONG>(shown.right, x + 1), std::max<LONG>(shown.bottom, y + 1) };
+            }
+    if (IsRectEmpty(&shown))
+        shown = rect;
+    return { (shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2 };
 }
 
 static LRESULT HitAt(HWND window, int x, int y)

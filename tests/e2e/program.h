@@ -49,7 +49,8 @@ void MoveTo(int x, int y);
 void PressKeys(const std::string& keys);   // xdotool key syntax, e.g. "alt+F4"
 void TypeText(const std::string& text);     // no single quotes
 
-// The centre of our icon in the taskbar's notification area (the only icon in a test prefix).
+// The centre of our icon in the notification area (the only icon in a test prefix): in the
+// taskbar, or in Wine 10's stand-alone notification window.
 POINT TrayIconCentre();
 // A screen point of the window where WM_NCHITTEST answers code (for example HTCLOSE).
 bool FindHitPoint(HWND window, LRESULT code, POINT* at);

@@ -1,4 +1,5 @@
 #include "tests/support/helpers.h"
+#include "tests/support/poll.h"
 #include "storage/settings.h"
 #include <shellapi.h>
 #include <cstdio>
@@ -223,7 +224,7 @@ bool RunNative(const std::string& shellCommand)
         return false;
     const DWORD start = GetTickCount();
     bool finished;
-    while (!(finished = FileExists(windowsMarker)) && GetTickCount() - start < 10000)
+    while (!(finished = FileExists(windowsMarker)) && GetTickCount() - start < WaitLimit(10000))
         Sleep(5);
     DeleteFileA(windowsMarker.c_str());
     return finished;
@@ -236,7 +237,7 @@ bool Xdo(const std::string& arguments)
 
 WindowDriver::WindowDriver(const char* className, const char* title, std::function<void(HWND)> action,
                            DWORD timeoutMs)
-    : class_(className), title_(title), action_(std::move(action)), timeout_(timeoutMs)
+    : class_(className), title_(title), action_(std::move(action)), timeout_(WaitLimit(timeoutMs))
 {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
 }
@@ -301,7 +302,10 @@ bool SameRect(const RECT& a, const RECT& b)
 
 std::string ProgramPath()
 {
-    std::string path = "Z:" MEMOVKY_EXE_UNIX_PATH;
+    // The 32-bit smoke test points this at the release ZIP's own executable.
+    char given[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("MEMOVKY_PROGRAM", given, sizeof given);
+    std::string path = "Z:" + std::string(length && length < sizeof given ? given : MEMOVKY_EXE_UNIX_PATH);
     for (char& c : path)
         if (c == '/')
             c = '\\';

@@ -81,7 +81,7 @@ StoredNote MakeStoredNote(int32_t x, int32_t y, uint32_t color, const std::strin
 std::string Describe(const RECT& rect);
 bool SameRect(const RECT& a, const RECT& b);
 
-// Memovky.exe as built beside the tests, as a Windows path.
+// Memovky.exe as built beside the tests (or the Unix path in MEMOVKY_PROGRAM), as a Windows path.
 std::string ProgramPath();
 // UTF-16 resource text in the program's code page (the tests' literals are in it too).
 std::string Narrow(const wchar_t* text, int length = -1);

@@ -1,4 +1,16 @@
 #include "tests/support/poll.h"
+#include <cstdlib>
+
+DWORD WaitLimit(DWORD ms)
+{
+    static const DWORD factor = [] {
+        char text[16];
+        const DWORD length = GetEnvironmentVariableA("MEMOVKY_WAIT_FACTOR", text, sizeof text);
+        const long value = length && length < sizeof text ? strtol(text, nullptr, 10) : 1;
+        return static_cast<DWORD>(value >= 1 && value <= 100 ? value : 1);
+    }();
+    return ms * factor;
+}
 
 void PumpPending()
 {
@@ -18,7 +30,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
         PumpPending();
         if (done())
             return true;
-        if (GetTickCount() - start >= timeoutMs)
+        if (GetTickCount() - start >= WaitLimit(timeoutMs))
             return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }

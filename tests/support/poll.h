@@ -5,6 +5,10 @@
 
 constexpr DWORD DEFAULT_WAIT_MS = 10000;
 
+// A time limit stretched by the factor in MEMOVKY_WAIT_FACTOR (scripts/test32.sh sets it: under
+// emulation the 32-bit Wine does everything many times slower). Every poll's limit goes through it.
+DWORD WaitLimit(DWORD ms);
+
 // Dispatches everything already queued for this thread.
 void PumpPending();
 // True as soon as done() holds; false when timeoutMs passed first.
