@@ -3,7 +3,8 @@
 
 BoxRecorder* BoxRecorder::active_;
 
-BoxRecorder::BoxRecorder() : previous_(reinterpret_cast<void*>(g_pfnMessageBox))
+BoxRecorder::BoxRecorder()
+    : previous_(reinterpret_cast<void*>(g_pfnMessageBox)), shown_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     active_ = this;
     g_pfnMessageBox = Record;
@@ -13,12 +14,14 @@ BoxRecorder::~BoxRecorder()
 {
     g_pfnMessageBox = reinterpret_cast<MessageBoxFn>(previous_);
     active_ = nullptr;
+    CloseHandle(shown_);
 }
 
 int WINAPI BoxRecorder::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT flags)
 {
     BoxRecorder* self = active_;
     self->boxes_.push_back({ owner, text ? text : "", caption ? caption : "", flags });
+    SetEvent(self->shown_);
     if (!self->answers_.empty()) {
         int answer = self->answers_.front();
         self->answers_.pop_front();

@@ -24,6 +24,8 @@ public:
     void QueueAnswer(int answer) { answers_.push_back(answer); }
     const std::vector<RecordedBox>& Boxes() const { return boxes_; }
     size_t Count() const { return boxes_.size(); }
+    // Signalled at every box: another thread can wait for one without asking any window.
+    HANDLE ShownEvent() const { return shown_; }
     void Clear() { boxes_.clear(); }
     // Texts of the recorded boxes, joined by " | ", for failure messages.
     std::string Summary() const;
@@ -33,5 +35,6 @@ private:
     static BoxRecorder* active_;
     std::vector<RecordedBox> boxes_;
     std::deque<int> answers_;
+    HANDLE shown_;
     void* previous_;
 };

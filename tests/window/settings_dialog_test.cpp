@@ -132,15 +132,34 @@ protected:
     {
         int result;
         bool acted;
+        dialogEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         {
             WindowDriver driver("#32770", DIALOG_TITLE, act);
             result = ShowSettings();
+            SetEvent(dialogEnded);
             acted = driver.Acted();
         }
+        CloseHandle(dialogEnded);
+        dialogEnded = nullptr;
         EXPECT_TRUE(acted) << "the dialog did not appear";
         PumpPending();
         return result;
     }
+
+    // OK as a hand presses it: posted, not sent from the driver's thread. Then waits, without
+    // asking any window, until the dialog has ended or shown a box: a click sent from another
+    // thread, or that thread's questions to the windows while the program repacks its notes,
+    // can leave Wine 10's server spinning for ever.
+    void PressOk(HWND dialog)
+    {
+        ResetEvent(boxes.ShownEvent());
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        const HANDLE taken[] = { boxes.ShownEvent(), dialogEnded };
+        EXPECT_NE(static_cast<DWORD>(WAIT_TIMEOUT), WaitForMultipleObjects(2, taken, FALSE, WaitLimit(DEFAULT_WAIT_MS)))
+            << "the dialog did not take OK";
+    }
+
+    HANDLE dialogEnded = nullptr;
 
     void ExpectSettingsUnchanged()
     {
@@ -214,7 +233,7 @@ TEST_P(MarkSizeCheckTest, OutOfRangeIsRefusedWithTheDialogKeptAndNothingChanged)
     const int result = RunDialog([&](HWND dialog) {
         SetDlgItemTextA(dialog, IDC_MARK_CX, size.cx);
         SetDlgItemTextA(dialog, IDC_MARK_CY, size.cy);
-        Click(dialog, IDOK);
+        PressOk(dialog);
         openAfterOk = IsWindow(dialog) && IsWindowVisible(dialog);
         cxAfter = FieldText(dialog, IDC_MARK_CX);
         cyAfter = FieldText(dialog, IDC_MARK_CY);
@@ -309,7 +328,7 @@ TEST_F(SettingsDialogTest, OkRepacksEveryNoteAtTheNewSizeAndStoresAllFiveValues)
         SetDlgItemTextA(dialog, IDC_MARK_CY, "20");
         Click(dialog, IDC_MARK_COLOR);
         Click(dialog, IDC_POPUP_COLOR);
-        Click(dialog, IDOK);
+        PressOk(dialog);
     });
     EXPECT_EQ(1, result);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
@@ -347,7 +366,7 @@ TEST_F(SettingsDialogTest, OkWithoutAnyChangeStillRepacksAndStoresEverything)
     HWND expanded = AddExpandedNote("rozbalená");
     HideAll();
     const HBRUSH brush = PopupClassBrush();
-    EXPECT_EQ(1, RunDialog([&](HWND dialog) { Click(dialog, IDOK); }));
+    EXPECT_EQ(1, RunDialog([&](HWND dialog) { PressOk(dialog); }));
     EXPECT_TRUE(IsNotePacked(expanded));
     EXPECT_TRUE(IsWindowVisible(expanded));
     EXPECT_EQ(5, CountSettingsValues());
@@ -369,7 +388,7 @@ TEST_F(SettingsDialogTest, PreviewClassIsRegisteredAgainOnceItsButtonWasUsed)
         Click(dialog, IDC_POPUP_COLOR);
         touched = PopupColorTouched;
         Click(dialog, IDC_MARK_COLOR);
-        Click(dialog, IDOK);
+        PressOk(dialog);
     }));
     EXPECT_EQ(1, touched);
     EXPECT_EQ(RGB(200, 100, 50), Settings.PopupColor);
@@ -383,7 +402,7 @@ TEST_F(SettingsDialogTest, PreviewClassIsRegisteredAgainOnceItsButtonWasUsed)
     ChooserAnswers = { RGB(8, 9, 10) };
     EXPECT_EQ(1, RunDialog([&](HWND dialog) {
         Click(dialog, IDC_MARK_COLOR);
-        Click(dialog, IDOK);
+        PressOk(dialog);
     }));
     EXPECT_EQ(after, PopupClassBrush());
     EXPECT_EQ(RGB(8, 9, 10), Settings.MarkColor);
@@ -432,7 +451,7 @@ TEST_F(SettingsDialogTest, NewFolderTakesEffectOnlyAtTheNextStart)
     BrowserAnswer = other.Path();
     EXPECT_EQ(1, RunDialog([&](HWND dialog) {
         Click(dialog, IDC_BROWSE);
-        Click(dialog, IDOK);
+        PressOk(dialog);
     }));
     EXPECT_EQ(other.Path(), Settings.DataFolder);
     EXPECT_EQ(oldFile, Settings.DataFile);
