@@ -191,6 +191,14 @@ static void OnNoteCommand(HWND window, WPARAM wParam)
 
 static void OnNoteMouseMove(HWND window)
 {
+    // The leave report is asked for before the preview shows: Wine starts tracking only while
+    // the pointer is still over the window, and showing the preview lets other threads run.
+    if (!GetNoteTracking(window)) {
+        TRACKMOUSEEVENT tme = { sizeof tme, TME_LEAVE, window, HOVER_DEFAULT };
+        if (!_TrackMouseEvent(&tme))
+            ErrorBox("Chyba _TrackMouseEvent");
+        SetNoteTracking(window, 1);
+    }
     if (GetNoteArmed(window)) {
         SetNoteArmed(window, 0);
         SetNoteHover(window, 1);
@@ -198,12 +206,6 @@ static void OnNoteMouseMove(HWND window)
             ShowPopup(window);
             RedrawNow(window);
         }
-    }
-    if (!GetNoteTracking(window)) {
-        TRACKMOUSEEVENT tme = { sizeof tme, TME_LEAVE, window, HOVER_DEFAULT };
-        if (!_TrackMouseEvent(&tme))
-            ErrorBox("Chyba _TrackMouseEvent");
-        SetNoteTracking(window, 1);
     }
 }
 

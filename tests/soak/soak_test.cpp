@@ -107,9 +107,8 @@ TEST(Soak, AddTypePackHoverExpandRecolourDeleteAndSaveHundredsOfTimes)
         RECT mark = WindowRect(note);
         SetCursorPos(mark.left + 8, mark.top + 8);
         ASSERT_TRUE(PumpUntil([&] { return Preview(program) != nullptr; })) << "no preview";
-        // The preview shows before the mark asks for its leave report. Under Wine a report asked
-        // for once the pointer is already gone never comes, so the pointer stays until the mark
-        // has finished with the move, as a resting hand would.
+        // Under Wine a leave report asked for once the pointer is already gone never comes, so
+        // the pointer stays until the mark has finished with the move, as a resting hand would.
         SendMessageTimeoutA(note, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
         SetCursorPos(600, 600);
         ASSERT_TRUE(PumpUntil([&] { return Preview(program) == nullptr; })) << "preview stayed";
