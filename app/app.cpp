@@ -3,6 +3,7 @@
 #include "app/message_boxes.h"
 #include "app/tray.h"
 #include "notes/note_collection.h"
+#include "notes/note_store.h"
 #include "notes/note_window.h"
 #include "notes/preview.h"
 #include "res/resource.h"
@@ -29,6 +30,7 @@ int InitApplication()
     SetDefaultSettings();
     LoadSettings();
     ComposeDataFile();
+    BeginAutomaticSaves();
     g_hMarkMenu = LoadPopupMenu(IDR_MARKMENU);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
         return 0;

@@ -3,10 +3,10 @@
 #include "app/tray.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "notes/autosave.h"
 #include "notes/note_collection.h"
+#include "notes/note_store.h"
 #include "res/resource.h"
-#include "storage/autosave.h"
-#include "storage/data_file.h"
 #include <shellapi.h>
 
 // Sent to every top-level window when the taskbar starts (again).

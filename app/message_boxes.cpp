@@ -6,16 +6,39 @@ MessageBoxFn g_pfnMessageBox = MessageBoxA;
 const char FATAL_TEXT[] =
     "Fatální chyba\nDoporučujeme program ukončit.\nObraťte se prosím na technickou podporu";
 
+static HHOOK BoxHook;
+
+// Wine ignores MB_TOPMOST: the box is put above the top-most notes as it is activated.
+static LRESULT CALLBACK RaiseBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = reinterpret_cast<HWND>(wParam);
+    char className[8] = "";
+    if (code == HCBT_ACTIVATE && GetClassNameA(window, className, sizeof className) && !lstrcmpA(className, "#32770"))
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return CallNextHookEx(BoxHook, code, wParam, lParam);
+}
+
 // No owner and task-modal: every window of the program is disabled while a box is open,
-// even when the main window is hidden.
+// even when the main window is hidden. Top-most, or it could open unseen behind the notes.
 static int ShowBox(const char* text, UINT flags)
 {
-    return g_pfnMessageBox(nullptr, text, APP_TITLE, flags | MB_TASKMODAL);
+    HHOOK outer = BoxHook;
+    BoxHook = SetWindowsHookExA(WH_CBT, RaiseBox, nullptr, GetCurrentThreadId());
+    const int answer = g_pfnMessageBox(nullptr, text, APP_TITLE, flags | MB_TASKMODAL | MB_TOPMOST);
+    if (BoxHook)
+        UnhookWindowsHookEx(BoxHook);
+    BoxHook = outer;
+    return answer;
 }
 
 int ErrorBox(const char* text)
 {
     return ShowBox(text, MB_OK | MB_ICONERROR);
+}
+
+int WarningBox(const char* text)
+{
+    return ShowBox(text, MB_OK | MB_ICONWARNING);
 }
 
 void FatalBox(const char* text)

@@ -1,4 +1,4 @@
-// The three message boxes every part of the program speaks through, and RedrawNow.
+// The message boxes every part of the program speaks through, and RedrawNow.
 #pragma once
 #include <windows.h>
 
@@ -8,6 +8,8 @@ using MessageBoxFn = int (WINAPI *)(HWND owner, LPCSTR text, LPCSTR caption, UIN
 extern MessageBoxFn g_pfnMessageBox;
 
 int ErrorBox(const char* text);
+// OK with a warning sign: something the user should know of, though nothing failed.
+int WarningBox(const char* text);
 void FatalBox(const char* text);
 int AskYesNo(const char* text);
 BOOL RedrawNow(HWND window);

@@ -3,12 +3,12 @@
 #include "app/message_boxes.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/choosers.h"
+#include "notes/autosave.h"
 #include "notes/note_collection.h"
 #include "notes/note_time.h"
 #include "notes/placement.h"
 #include "notes/preview.h"
 #include "res/resource.h"
-#include "storage/autosave.h"
 #include "storage/settings.h"
 #include <commctrl.h>
 
@@ -52,6 +52,12 @@ void PackNote(HWND window)
         return;
     NoteRecord& note = Notes.items[index];
     note.state = NOTE_PACKED;
+    // The mark is a new place for the pointer: its next move arms the preview and asks for a
+    // leave report again. The old report may never come (Wine drops it when the window changes
+    // under a pressed button), and without it the mark would never show its preview again.
+    note.tracking = 0;
+    note.armed = 1;
+    note.hover = 0;
     const int x = note.x, y = note.y;
     SetMenu(window, nullptr);
     SetWindowPos(window, HWND_TOPMOST, x, y,
@@ -169,8 +175,32 @@ static void Recolor(HWND window, COLORREF color)
     SaveAfterChange(CHANGE_COLOUR, window);
 }
 
-static void OnNoteCommand(HWND window, WPARAM wParam)
+// The one timer of a note: it ends TYPING_PAUSE_MS after the last change of the text.
+static const UINT_PTR TYPING_TIMER = 1;
+
+// Each change starts the wait again, so a note is saved once per pause, not once per key. Only a
+// note the user sees: the text given to a note being made is no typing.
+static void OnNoteTextChanged(HWND window)
 {
+    const int index = FindNote(window);
+    if (index >= 0 && Notes.items[index].state == NOTE_EXPANDED)
+        SetTimer(window, TYPING_TIMER, TYPING_PAUSE_MS, nullptr);
+}
+
+static void OnNoteTimer(HWND window, WPARAM timer)
+{
+    if (timer != TYPING_TIMER)
+        return;
+    KillTimer(window, TYPING_TIMER);
+    SaveAfterChange(CHANGE_TYPED, window);
+}
+
+static void OnNoteCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (lParam && HIWORD(wParam) == EN_CHANGE) {
+        OnNoteTextChanged(window);
+        return;
+    }
     switch (LOWORD(wParam)) {
     case IDM_ABOUT:       ShowAbout(); break;
     case IDM_PACK:        PackNote(window); SaveAfterChange(CHANGE_PACKED, window); break;
@@ -250,7 +280,8 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_PAINT:          OnNotePaint(window); break;
     case WM_SETFOCUS:       OnNoteSetFocus(window); break;
     case WM_NCHITTEST:      return OnNoteHitTest(window, wParam, lParam);
-    case WM_COMMAND:        OnNoteCommand(window, wParam); break;
+    case WM_COMMAND:        OnNoteCommand(window, wParam, lParam); break;
+    case WM_TIMER:          OnNoteTimer(window, wParam); break;
     case WM_SYSCOMMAND:
         // Closing a note only packs it; deleting takes the explicit command.
         if (wParam == SC_CLOSE) {

@@ -142,5 +142,6 @@ DecodedNotes DecodeNotes(const uint8_t* data, size_t size)
         result.notes.push_back(std::move(note));
     }
     result.complete = true;
+    result.whole = in.Left() == 0;
     return result;
 }

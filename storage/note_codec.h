@@ -26,6 +26,7 @@ std::vector<uint8_t> EncodeNotes(const std::vector<StoredNote>& notes);
 struct DecodedNotes {
     std::vector<StoredNote> notes;  // every complete record, in file order
     bool complete = false;          // false when the file ended before the count was reached
+    bool whole = false;             // complete, and nothing follows the last record
 };
 
 // Never reads outside data[0, size): a record that is cut off, or whose lengths run past the

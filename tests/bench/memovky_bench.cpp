@@ -5,11 +5,12 @@
 //   memovky_bench.exe floor-a|floor-b <count>     a floor as a child process (started by the above)
 #include "app/app.h"
 #include "app/main_window.h"
+#include "notes/autosave.h"
 #include "notes/note_collection.h"
+#include "notes/note_store.h"
 #include "notes/note_window.h"
 #include "notes/preview.h"
 #include "res/resource.h"
-#include "storage/autosave.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
 #include "storage/settings.h"

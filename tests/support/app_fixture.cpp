@@ -6,6 +6,7 @@
 #include "notes/preview.h"
 #include "res/resource.h"
 #include "storage/data_file.h"
+#include "notes/note_store.h"
 #include "storage/settings.h"
 #include "tests/support/poll.h"
 #include <shellapi.h>
@@ -43,6 +44,7 @@ bool StartWindowsIn(const std::string& dataFolder)
     SetDefaultSettings();
     lstrcpynA(Settings.DataFolder, dataFolder.c_str(), sizeof Settings.DataFolder);
     ComposeDataFile();
+    BeginAutomaticSaves();
     g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
         return false;

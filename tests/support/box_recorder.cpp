@@ -22,6 +22,13 @@ int WINAPI BoxRecorder::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT fla
     BoxRecorder* self = active_;
     self->boxes_.push_back({ owner, text ? text : "", caption ? caption : "", flags });
     SetEvent(self->shown_);
+    if (++self->open_ > self->mostOpen_)
+        self->mostOpen_ = self->open_;
+    if (self->open_ == 1 && self->whileOpen_) {
+        const std::function<void()> action = self->whileOpen_;
+        action();
+    }
+    --self->open_;
     if (!self->answers_.empty()) {
         int answer = self->answers_.front();
         self->answers_.pop_front();

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ public:
     // Signalled at every box: another thread can wait for one without asking any window.
     HANDLE ShownEvent() const { return shown_; }
     void Clear() { boxes_.clear(); }
+    // Runs inside every box from now on (not inside one opened by the action itself), as a real
+    // box lets the program's messages through while it is open.
+    void WhileOpen(std::function<void()> action) { whileOpen_ = std::move(action); }
+    // The most boxes that were open at once.
+    int MostOpen() const { return mostOpen_; }
     // Texts of the recorded boxes, joined by " | ", for failure messages.
     std::string Summary() const;
 
@@ -35,6 +41,9 @@ private:
     static BoxRecorder* active_;
     std::vector<RecordedBox> boxes_;
     std::deque<int> answers_;
+    std::function<void()> whileOpen_;
+    int open_ = 0;
+    int mostOpen_ = 0;
     HANDLE shown_;
     void* previous_;
 };

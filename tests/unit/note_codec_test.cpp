@@ -46,6 +46,7 @@ TEST(NoteCodec, OnePackedNoteIsTheThirtyEightByteExample)
     EXPECT_EQ(EXAMPLE_BYTES, EncodeNotes({ ExampleNote() }));
     DecodedNotes decoded = DecodeNotes(EXAMPLE_BYTES.data(), EXAMPLE_BYTES.size());
     EXPECT_TRUE(decoded.complete);
+    EXPECT_TRUE(decoded.whole);
     ASSERT_EQ(1u, decoded.notes.size());
     ExpectSameNote(ExampleNote(), decoded.notes[0]);
 }
@@ -95,6 +96,7 @@ TEST(NoteCodec, EveryTruncationKeepsOnlyCompleteRecords)
         size_t expected = length >= bytes.size() ? 2 : length >= firstEnd ? 1 : 0;
         ASSERT_EQ(expected, decoded.notes.size());
         EXPECT_EQ(length == bytes.size(), decoded.complete);
+        EXPECT_EQ(length == bytes.size(), decoded.whole);
         if (expected >= 1)
             ExpectSameNote(ExampleNote(), decoded.notes[0]);
     }
@@ -131,9 +133,13 @@ TEST(NoteCodec, NameBytesAreSkippedAndTrailingBytesIgnored)
     // Name length 2 with "xy" before the text length.
     bytes[27] = 2;
     bytes.insert(bytes.begin() + 31, { 'x', 'y' });
-    bytes.push_back(0xEE);
     DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
+    EXPECT_TRUE(decoded.whole);
+    // A byte after the last record is no note, but not all of the file either.
+    bytes.push_back(0xEE);
+    decoded = DecodeNotes(bytes.data(), bytes.size());
     EXPECT_TRUE(decoded.complete);
+    EXPECT_FALSE(decoded.whole);
     ASSERT_EQ(1u, decoded.notes.size());
     EXPECT_EQ("xy", decoded.notes[0].name);
     EXPECT_EQ("abc", decoded.notes[0].text);

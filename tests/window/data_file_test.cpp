@@ -1,92 +1,15 @@
 // notes.bin as the program writes and reads it: exact bytes, positions taken from the windows,
-// saves that fail without harming the old file, locked and damaged files, saving as the user
-// works, and the end of the program.
+// saves that fail without harming the old file, locked, damaged and foreign files.
 #include "app/app.h"
-#include "app/tray.h"
-#include "notes/note_collection.h"
 #include "notes/note_window.h"
 #include "res/resource.h"
-#include "storage/data_file.h"
-#include "storage/note_codec.h"
-#include "storage/settings.h"
-#include "tests/support/app_fixture.h"
+#include "tests/window/data_file_fixture.h"
 #include "tests/support/poll.h"
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 namespace {
-
-const std::vector<uint8_t> EXAMPLE_BYTES = {
-    0x01, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00, 0x32, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x01,
-    0xEA, 0x07, 0x0C, 0x00, 0x06, 0x00, 0x0E, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
-    0x61, 0x62, 0x63,
-};
-
-const char SAVE_ERROR[] = "Nelze vytvořit datový soubor";
-const char LOAD_ERROR[] = "Nelze načíst datový soubor";
-
-StoredNote Stored(int32_t x, int32_t y, const std::string& text, COLORREF color = RGB(0, 0, 255),
-                  uint8_t state = NOTE_PACKED)
-{
-    return MakeStoredNote(x, y, color, text, state, { 2025, 3, 17, 8, 9 });
-}
-
-bool SameTime(const NoteTime& a, const NoteTime& b)
-{
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-class DataFileTest : public AppTest {
-protected:
-    std::string DataPath() const { return folder.File("notes.bin"); }
-    std::vector<uint8_t> Saved() const { return ReadFileBytes(DataPath()); }
-
-    // Writes bytes as notes.bin and loads them into an empty collection.
-    int LoadBytes(const std::vector<uint8_t>& bytes)
-    {
-        EXPECT_TRUE(WriteFileBytes(DataPath(), bytes));
-        return LoadNotes();
-    }
-
-    size_t NoteWindowCount() const { return TopWindows(0, NOTE_CLASS_NAME, false).size(); }
-
-    // A mark of the default size with its top-left corner at (x, y).
-    void ExpectMarkAt(HWND note, int x, int y)
-    {
-        const RECT expected = { x, y, x + Settings.PackedNoteSize.cx, y + Settings.PackedNoteSize.cy };
-        EXPECT_TRUE(IsNotePacked(note));
-        EXPECT_TRUE(SameRect(expected, WindowRect(note)))
-            << "expected " << Describe(expected) << ", got " << Describe(WindowRect(note));
-    }
-
-    // The failed save shows exactly the one error box and changes nothing on disk.
-    void ExpectFailedSave(const std::vector<uint8_t>& oldBytes)
-    {
-        boxes.Clear();
-        EXPECT_EQ(0, SaveNotes());
-        ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-        EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-        EXPECT_EQ("Memovky 1.5", boxes.Boxes()[0].caption);
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
-        EXPECT_EQ(oldBytes, Saved()) << "the old notes.bin was changed";
-        EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()))
-            << "something was left beside notes.bin";
-    }
-};
 
 TEST_F(DataFileTest, OnePackedNoteIsSavedAsTheThirtyEightByteExample)
 {
@@ -109,7 +32,7 @@ TEST_F(DataFileTest, EmptyCollectionIsFourZeroBytesAndLoadsNothing)
 {
     StartWindowsOnly();
     // An older, longer file must be replaced, not overwritten in place.
-    ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
+    ReadAtStart(EXAMPLE_BYTES);
     EXPECT_EQ(1, SaveNotes());
     EXPECT_EQ((std::vector<uint8_t>{ 0, 0, 0, 0 }), Saved());
     EXPECT_EQ(1, LoadNotes());
@@ -318,7 +241,7 @@ TEST_P(WriteFailureTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
     StartWindowsOnly();
     AddPackedNote(10, 20, "nová memovka s delším textem, než je deset bajtů");
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
-    ASSERT_TRUE(WriteFileBytes(DataPath(), old));
+    ReadAtStart(old);
     WritesBeforeFull = GetParam();
     g_pfnWriteFile = GetParam() < 0 ? WriteNothing : WriteUntilDiskFull;
     ExpectFailedSave(old);
@@ -333,10 +256,10 @@ BOOL WINAPI FlushFails(HANDLE)
     return FALSE;
 }
 
-// As ReplaceFile reports when it could not put the new file in place: both files keep their names.
+// ReplaceFile when it could not remove the old file: both files keep their names.
 BOOL WINAPI ReplaceFails(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID)
 {
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
     return FALSE;
 }
 
@@ -355,7 +278,7 @@ TEST_P(FlushOrReplaceFailureTest, FailsTheSaveKeepsTheOldFileAndLeavesNoTemporar
     StartWindowsOnly();
     AddPackedNote(10, 20, "nová");
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
-    ASSERT_TRUE(WriteFileBytes(DataPath(), old));
+    ReadAtStart(old);
     if (std::string(GetParam()) == "flush")
         g_pfnFlushFileBuffers = FlushFails;
     else
@@ -364,6 +287,206 @@ TEST_P(FlushOrReplaceFailureTest, FailsTheSaveKeepsTheOldFileAndLeavesNoTemporar
 }
 
 INSTANTIATE_TEST_SUITE_P(Fails, FlushOrReplaceFailureTest, ::testing::Values("flush", "replace"));
+
+const char KEPT_TEXT[] = "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
+                         "Jeho dosavadní obsah je uschován v souboru:\n";
+
+// Fails every growth of the collection after the first.
+int GrowthsLeft;
+void* ReallocOnce(void* block, size_t bytes)
+{
+    return GrowthsLeft-- > 0 ? std::realloc(block, bytes) : nullptr;
+}
+
+class KeptFileTest : public DataFileTest {
+protected:
+    void TearDown() override
+    {
+        g_maxDataFileSize = MAX_DATA_FILE_SIZE;
+        g_pfnNoteRealloc = std::realloc;
+        DataFileTest::TearDown();
+    }
+    // A new run in an empty data folder.
+    void StartRun()
+    {
+        DestroyAllNotes();
+        for (const std::string& name : FolderEntries(folder.Path()))
+            DeleteFileA(folder.File(name).c_str());
+        ComposeDataFile();
+        BeginAutomaticSaves();
+        boxes.Clear();
+    }
+    // Files beside notes.bin, as full paths.
+    std::vector<std::string> KeptFiles() const
+    {
+        std::vector<std::string> kept;
+        for (const std::string& name : FolderEntries(folder.Path()))
+            if (name != "notes.bin")
+                kept.push_back(folder.File(name));
+        return kept;
+    }
+    std::vector<std::string> KeptAnnouncements() const
+    {
+        std::vector<std::string> kept;
+        for (const RecordedBox& box : boxes.Boxes())
+            if (box.text.compare(0, sizeof KEPT_TEXT - 1, KEPT_TEXT) == 0) {
+                EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), box.flags & (MB_TYPEMASK | MB_ICONMASK));
+                kept.push_back(box.text.substr(sizeof KEPT_TEXT - 1));
+            }
+        return kept;
+    }
+};
+
+// A save replaces notes.bin only when it holds what this run last read or wrote, or when there
+// was none and still is none. Any other file is first kept beside it, and the first file kept in
+// a run is announced by name; the notes of the run are then written as always.
+TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
+{
+    StartWindowsOnly();
+    const std::vector<uint8_t> mine = EncodeNotes({ Stored(20, 30, "moje"), Stored(40, 50, "druhá") });
+    const std::vector<uint8_t> theirs = EncodeNotes({ Stored(60, 70, "z jiného počítače") });
+    std::vector<uint8_t> trailing = mine;
+    trailing.push_back(0xEE);
+    std::vector<uint8_t> longer = mine;
+    longer.insert(longer.end(), theirs.begin(), theirs.end());
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> atStart;   // notes.bin when the run starts (empty: none)
+        std::vector<uint8_t> before;    // notes.bin just before the save, as another program left it
+        std::function<void()> meanwhile;
+        bool kept;
+    };
+    const Case cases[] = {
+        { "unchanged", mine, {}, nullptr, false },
+        { "no file, and still none", {}, {}, nullptr, false },
+        { "appeared after a start without a file", {}, theirs, nullptr, true },
+        { "damaged", std::vector<uint8_t>(mine.begin(), mine.end() - 3), {}, nullptr, true },
+        { "bytes after the last record", trailing, {}, nullptr, true },
+        { "cut at the size limit", longer, {}, [&] { g_maxDataFileSize = mine.size(); }, true },
+        { "a note that could not be made", mine, {}, [] { GrowthsLeft = 1; g_pfnNoteRealloc = ReallocOnce; }, true },
+        { "changed by another program", mine, theirs, nullptr, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartRun();
+        if (!c.atStart.empty())
+            ASSERT_TRUE(WriteFileBytes(DataPath(), c.atStart));
+        if (c.meanwhile)
+            c.meanwhile();
+        LoadNotes();
+        g_pfnNoteRealloc = std::realloc;
+        g_maxDataFileSize = MAX_DATA_FILE_SIZE;
+        if (!Notes.count)
+            AddPackedNote(80, 90, "nová");
+        if (!c.before.empty())
+            ASSERT_TRUE(WriteFileBytes(DataPath(), c.before));
+        const std::vector<uint8_t> onDisk = ReadFileBytes(DataPath());
+
+        SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_GREEN, 0);
+        const std::vector<StoredNote> saved = DecodeNotes(Saved().data(), Saved().size()).notes;
+        ASSERT_EQ(static_cast<size_t>(Notes.count), saved.size()) << "the run's notes were not written";
+        EXPECT_EQ(RGB(0, 208, 0), saved[0].color);
+        if (!c.kept) {
+            EXPECT_TRUE(KeptFiles().empty());
+            EXPECT_TRUE(KeptAnnouncements().empty()) << boxes.Summary();
+            continue;
+        }
+        ASSERT_EQ(1u, KeptFiles().size()) << "nothing kept, or more than once";
+        const std::string kept = KeptFiles()[0];
+        EXPECT_EQ(onDisk, ReadFileBytes(kept)) << "the kept file is not the one that was on disk";
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        char today[32];
+        snprintf(today, sizeof today, "\\notes-%04u-%02u-%02u-", now.wYear, now.wMonth, now.wDay);
+        EXPECT_NE(std::string::npos, kept.find(today)) << kept;
+        EXPECT_EQ(".bin", kept.substr(kept.size() - 4));
+        EXPECT_EQ(std::vector<std::string>{ kept }, KeptAnnouncements()) << boxes.Summary();
+    }
+
+    // Changed elsewhere again in the run of the last case: kept again, under another name,
+    // without a box.
+    const std::vector<std::string> first = KeptFiles();
+    ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
+    boxes.Clear();
+    SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_BLUE, 0);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(first.size() + 1, KeptFiles().size());
+    SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_RED, 0);
+    EXPECT_EQ(first.size() + 1, KeptFiles().size()) << "a file this run wrote was kept";
+
+    // Kept files in one second never replace one another.
+    SYSTEMTIME now = {};
+    now.wYear = 2026;
+    now.wMonth = 12;
+    now.wDay = 8;
+    std::string names[3];
+    for (std::string& name : names)
+        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), KeepFileAside(DataPath().c_str(), now, name));
+    EXPECT_EQ(folder.File("notes-2026-12-08-00-00-00.bin"), names[0]);
+    EXPECT_EQ(folder.File("notes-2026-12-08-00-00-00-2.bin"), names[1]);
+    EXPECT_EQ(folder.File("notes-2026-12-08-00-00-00-3.bin"), names[2]);
+}
+
+// ReplaceFile when a scanner opens the new file the moment it is closed: the old file is already
+// gone, the new one cannot be renamed (1176), and the scanner lets go after ScannerMs.
+DWORD ScannerMs;
+std::unique_ptr<FileHolder> Scanner;
+BOOL WINAPI ReplaceLosesTheOldFile(LPCSTR replaced, LPCSTR replacement, LPCSTR, DWORD, LPVOID, LPVOID)
+{
+    Scanner.reset(new FileHolder(replacement, ScannerMs));
+    DeleteFileA(replaced);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return FALSE;
+}
+
+class ReplaceLosesTheOldFileTest : public DataFileTest {
+protected:
+    void SetUp() override
+    {
+        DataFileTest::SetUp();
+        g_pfnReplaceFileA = ReplaceLosesTheOldFile;
+    }
+    void TearDown() override
+    {
+        Scanner.reset();
+        g_pfnReplaceFileA = ReplaceFileA;
+        DataFileTest::TearDown();
+    }
+};
+
+// The new bytes, then only in the temporary file, are moved into place once the scanner lets go;
+// while it holds them past the retry the save fails and the temporary file is kept, never deleted.
+TEST_F(ReplaceLosesTheOldFileTest, NewFileIsMovedIntoPlaceAndNeverDeletedWhileItIsTheOnlyCopy)
+{
+    StartWindowsOnly();
+    ReadAtStart(EXAMPLE_BYTES);
+    HWND note = AddPackedNote(10, 20, "nová");
+    ScannerMs = 500;
+    ASSERT_EQ(1, SaveNotes()) << boxes.Summary();
+    ASSERT_TRUE(Scanner && Scanner->Holds()) << "ReplaceFile was not called";
+    const std::vector<uint8_t> first = Saved();
+    ASSERT_EQ(1u, DecodeNotes(first.data(), first.size()).notes.size());
+    EXPECT_EQ("nová", DecodeNotes(first.data(), first.size()).notes[0].text);
+    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+
+    ScannerMs = DATA_FILE_RETRY_MS + 1000;
+    SetNoteColor(note, RGB(0, 208, 0));
+    EXPECT_EQ(0, SaveNotes());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    Scanner.reset();
+    EXPECT_FALSE(FileExists(DataPath()));
+    const std::vector<uint8_t> kept = ReadFileBytes(folder.File("notes.tmp"));
+    ASSERT_EQ(1u, DecodeNotes(kept.data(), kept.size()).notes.size()) << "the only copy was deleted";
+    EXPECT_EQ(RGB(0, 208, 0), DecodeNotes(kept.data(), kept.size()).notes[0].color);
+
+    // The next save puts it in place.
+    boxes.Clear();
+    EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+    EXPECT_EQ(kept, Saved());
+    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+}
 
 TEST_F(DataFileTest, ReadOnlyFileIsNeitherReplacedNorChanged)
 {
@@ -382,16 +505,17 @@ TEST_F(DataFileTest, FileLockedLongerThanTheRetryIsReportedAndNeverReplaced)
 {
     StartWindowsOnly();
     ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
-    HANDLE held = CreateFileA(DataPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(0, LoadNotes());
-    EXPECT_GE(GetTickCount() - start, DATA_FILE_RETRY_MS - 100) << "gave up before the retry time";
+    {
+        FileHolder holder(DataPath(), DATA_FILE_RETRY_MS + 500);
+        ASSERT_TRUE(holder.Holds());
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, LoadNotes());
+        EXPECT_GE(GetTickCount() - start, DATA_FILE_RETRY_MS - 100) << "gave up before the retry time";
+    }
     EXPECT_EQ(0, Notes.count);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(LOAD_ERROR, boxes.Boxes()[0].text);
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
-    CloseHandle(held);
 
     AddPackedNote(10, 20, "nová");
     ExpectFailedSave(EXAMPLE_BYTES);
@@ -403,26 +527,19 @@ TEST_F(DataFileTest, FileLockedLongerThanTheRetryIsReportedAndNeverReplaced)
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
 }
 
-DWORD WINAPI CloseSoon(void* file)
-{
-    Sleep(600);
-    CloseHandle(static_cast<HANDLE>(file));
-    return 0;
-}
-
-// A lock let go within the retry only delays the start; a reader that shares does not even that.
-TEST_F(DataFileTest, FileLockedForAMomentOrReadBesideUsLoads)
+// A lock let go within the retry only delays the start or a save; a reader that shares does not
+// even that. Held longer, a save fails as any other and leaves the file as it was.
+TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
 {
     StartWindowsOnly();
     ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
-    HANDLE held = CreateFileA(DataPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    HANDLE release = CreateThread(nullptr, 0, CloseSoon, held, 0, nullptr);
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(1, LoadNotes());
-    EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
-    WaitForSingleObject(release, INFINITE);
-    CloseHandle(release);
+    {
+        FileHolder holder(DataPath(), 600);
+        ASSERT_TRUE(holder.Holds());
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(1, LoadNotes());
+        EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
+    }
     ASSERT_EQ(1, Notes.count);
     ExpectMarkAt(Notes.items[0].hwnd, 100, 50);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
@@ -438,10 +555,33 @@ TEST_F(DataFileTest, FileLockedForAMomentOrReadBesideUsLoads)
     EXPECT_EQ(1, Notes.count);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 
-    // With the file loaded, saves replace it as usual.
+    // With the file loaded, saves replace it as usual, also one that meets a lock.
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    SetNoteColor(Notes.items[0].hwnd, RGB(0, 0, 255));
+    {
+        FileHolder holder(DataPath(), 600);
+        ASSERT_TRUE(holder.Holds());
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+        EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
+    }
+    ASSERT_EQ(1u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
+    EXPECT_EQ(RGB(0, 0, 255), DecodeNotes(Saved().data(), Saved().size()).notes[0].color);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+
+    const std::vector<uint8_t> before = Saved();
+    SetNoteColor(Notes.items[0].hwnd, RGB(0, 208, 0));
+    {
+        FileHolder holder(DataPath(), DATA_FILE_RETRY_MS + 500);
+        ASSERT_TRUE(holder.Holds());
+        EXPECT_EQ(0, SaveNotes());
+    }
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(before, Saved()) << "the held file was changed";
+    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
 }
 
 // Saving keeps what the user set on the file (ReplaceFile), here its hidden attribute.
@@ -451,7 +591,7 @@ TEST_F(DataFileTest, HiddenFileStaysHiddenAfterASave)
     AddPackedNote(100, 50, "abc");
     SetNoteColor(Notes.items[0].hwnd, 255);
     SetNoteTime(Notes.items[0].hwnd, { 2026, 12, 6, 14, 5 });
-    ASSERT_TRUE(WriteFileBytes(DataPath(), { 0, 0, 0, 0 }));
+    ReadAtStart({ 0, 0, 0, 0 });
     ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(GetFileAttributesA(DataPath().c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
@@ -585,323 +725,6 @@ TEST_F(DataFileTest, FolderTooLongForTheFileNameSavesNothingAndLoadsNothing)
     lstrcpyA(Settings.DataFolder, padded(259).c_str());
     ComposeDataFile();
     EXPECT_STREQ("", Settings.DataFile);
-}
-
-// Counts the saves that reach the disk: each writes its bytes with one WriteFile.
-int WritesSeen;
-BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
-{
-    ++WritesSeen;
-    return WriteFile(file, data, size, written, overlapped);
-}
-
-class AutomaticSaveTest : public DataFileTest {
-protected:
-    void SetUp() override
-    {
-        DataFileTest::SetUp();
-        WritesSeen = 0;
-        g_pfnWriteFile = CountingWriteFile;
-    }
-    void TearDown() override
-    {
-        if (other)
-            DestroyWindow(other);
-        g_pfnWriteFile = WriteFile;
-        DataFileTest::TearDown();
-    }
-
-    // How many saves the action wrote.
-    static int SavesBy(const std::function<void()>& action)
-    {
-        const int before = WritesSeen;
-        action();
-        PumpPending();
-        return WritesSeen - before;
-    }
-    static void Command(HWND target, int id) { SendMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    std::vector<StoredNote> File() const
-    {
-        const std::vector<uint8_t> bytes = Saved();
-        return DecodeNotes(bytes.data(), bytes.size()).notes;
-    }
-    // Keys reaching the note's edit box at the end of its text, as typing gives them.
-    static void Type(HWND note, const char* text)
-    {
-        HWND edit = Notes.items[FindNote(note)].hwndEdit;
-        SendMessageA(edit, EM_SETSEL, GetWindowTextLengthA(edit), GetWindowTextLengthA(edit));
-        for (const char* c = text; *c; ++c)
-            SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 0);
-    }
-    static bool Modified(HWND note)
-    {
-        return SendMessageA(Notes.items[FindNote(note)].hwndEdit, EM_GETMODIFY, 0, 0) != 0;
-    }
-    static void Activate(HWND window)
-    {
-        SetForegroundWindow(window);
-        SetActiveWindow(window);
-        PumpPending();
-        EXPECT_EQ(window, GetActiveWindow());
-    }
-    // A window of another kind, for the user to turn to.
-    HWND OtherWindow()
-    {
-        if (!other)
-            other = CreateWindowExA(0, "STATIC", "jiné okno", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 200, 120,
-                                    nullptr, nullptr, g_hInst, nullptr);
-        return other;
-    }
-
-    HWND other = nullptr;
-};
-
-TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectionIsNotWrittenAgain)
-{
-    StartWindowsOnly();
-    OtherWindow();
-
-    // Added: the new empty note is in the file at once.
-    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_ADD); }));
-    HWND note = NoteWindowAt(0);
-    ASSERT_EQ(1u, File().size());
-    EXPECT_EQ("", File()[0].text);
-
-    // Typing alone writes nothing; turning to another window saves the text, once.
-    Activate(note);
-    EXPECT_EQ(0, SavesBy([&] { Type(note, "ahoj"); }));
-    EXPECT_TRUE(Modified(note));
-    EXPECT_EQ(1, SavesBy([&] { Activate(other); }));
-    EXPECT_EQ("ahoj", File()[0].text);
-    EXPECT_FALSE(Modified(note)) << "a save must clear the modify flag";
-    EXPECT_EQ(0, SavesBy([&] { Activate(note); Activate(other); })) << "unchanged text written again";
-
-    // Packed from its menu bar.
-    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_PACK); }));
-    EXPECT_EQ(NOTE_PACKED, File()[0].state);
-
-    // A mark dropped after a drag; dropped where it was, nothing to write.
-    SetWindowPos(note, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
-    EXPECT_EQ(300, File()[0].x);
-    EXPECT_EQ(200, File()[0].y);
-    EXPECT_EQ(0, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
-
-    // A colour; the same colour again writes nothing.
-    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_BLUE); }));
-    EXPECT_EQ(0xFF0000u, File()[0].color);
-    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_BLUE); }));
-
-    // The bulk commands, one save each; hiding and showing change nothing that is stored.
-    AddPackedNote(400, 300, "druhá");
-    AddPackedNote(500, 300, "třetí");
-    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_SAVE); }));
-    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_UNPACKALL); }));
-    ASSERT_EQ(3u, File().size());
-    for (const StoredNote& stored : File())
-        EXPECT_EQ(NOTE_EXPANDED, stored.state);
-    EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_PACKALL); }));
-    EXPECT_EQ(NOTE_PACKED, File()[2].state);
-    EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_HIDEALL); }));
-    EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_SHOWALL); }));
-
-    // The settings dialog confirmed: packing every note again is one save.
-    Command(g_hMainWnd, IDM_UNPACKALL);
-    EXPECT_EQ(1, SavesBy([&] {
-        WindowDriver driver("#32770", "Nastavení programu", [](HWND dialog) {
-            SetDlgItemInt(dialog, IDC_MARK_CX, 20, FALSE);
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        });
-        Command(g_hMainWnd, IDM_SETTINGS);
-        EXPECT_TRUE(driver.Acted()) << "the dialog did not appear";
-    }));
-    for (const StoredNote& stored : File())
-        EXPECT_EQ(NOTE_PACKED, stored.state);
-
-    // Expanding alone is no change to save; typing and then the close box saves the text.
-    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_UNPACK); }));
-    Type(note, " a dost");
-    EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_SYSCOMMAND, SC_CLOSE, 0); }));
-    EXPECT_EQ(NOTE_PACKED, File()[0].state);
-    EXPECT_EQ("ahoj a dost", File()[0].text);
-
-    // Deleted: saved once the window is gone; a No writes nothing.
-    boxes.QueueAnswer(IDNO);
-    EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_DELETE); }));
-    boxes.QueueAnswer(IDYES);
-    EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_DELETE); }));
-    ASSERT_EQ(2u, File().size());
-    EXPECT_EQ("druhá", File()[0].text);
-    EXPECT_EQ(2u, boxes.Count()) << "only the two questions: " << boxes.Summary();
-}
-
-TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
-{
-    StartWindowsOnly();
-    HWND note = AddPackedNote(100, 50, "abc");
-    ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
-    ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
-    Command(note, IDM_BLUE);
-    Command(note, IDM_GREEN);
-    Command(g_hMainWnd, IDM_ADD);
-    Command(g_hMainWnd, IDM_PACKALL);
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
-
-    // The menu command always reports.
-    Command(g_hMainWnd, IDM_SAVE);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
-    Command(note, IDM_RED);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
-
-    // Once a save succeeds, the next failure is shown again.
-    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    Command(note, IDM_YELLOW);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
-    ASSERT_EQ(2u, File().size());
-    EXPECT_EQ(0xA0FFFFu, File()[0].color);
-    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY);
-    Command(note, IDM_BLUE);
-    EXPECT_EQ(3u, boxes.Count()) << boxes.Summary();
-    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-// Saves follow the user's commands, never the end of windows: the notes saved at exit or at
-// log-off stay in the file while every note window is destroyed afterwards.
-class EndingSaveTest : public AutomaticSaveTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(EndingSaveTest, LeavesEveryNoteInTheFile)
-{
-    StartProgram();
-    AddPackedNote(100, 50, "první");
-    AddPackedNote(200, 60, "druhá");
-    HWND typed = AddExpandedNote("třetí");
-    Activate(typed);
-    Type(typed, " a dopsana");
-    const std::string how = GetParam();
-    if (how == "exit") {
-        SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
-    } else {
-        EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-        SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        // The system then ends the program, and its windows go.
-        RemoveTrayIcon();
-        DestroyWindow(g_hMainWnd);
-    }
-    EXPECT_EQ(0, Notes.count);
-    EXPECT_EQ(1, WritesSeen) << "one save, at the end";
-    const std::vector<StoredNote> file = File();
-    ASSERT_EQ(3u, file.size());
-    EXPECT_EQ("první", file[0].text);
-    EXPECT_EQ("druhá", file[1].text);
-    EXPECT_EQ("třetí a dopsana", file[2].text);
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-}
-
-INSTANTIATE_TEST_SUITE_P(ExitOrLogOff, EndingSaveTest, ::testing::Values("exit", "log-off"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param) == "exit" ? "Exit" : "LogOff";
-                         });
-
-class ShutdownSaveTest : public DataFileTest {
-protected:
-    // A running program whose notes.bin cannot be replaced.
-    void StartWithUnwritableFile()
-    {
-        StartProgram();
-        AddPackedNote(100, 50, "abc");
-        AddExpandedNote("rozepsaná");
-        ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
-        ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
-        boxes.Clear();
-    }
-    void TearDown() override
-    {
-        SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-        DataFileTest::TearDown();
-    }
-};
-
-const char KEEP_QUESTION[] = "Memovky se nepodařilo uložit.\nPřesto ukončit program?";
-
-TEST_F(ShutdownSaveTest, AnswerNoAfterAFailedSaveKeepsEverythingRunning)
-{
-    StartWithUnwritableFile();
-    HWND main = g_hMainWnd;
-    HMENU trayMenu = g_hTrayMenu, markMenu = g_hMarkMenu;
-    std::vector<HWND> notes = { Notes.items[0].hwnd, Notes.items[1].hwnd };
-    boxes.QueueAnswer(IDOK);
-    boxes.QueueAnswer(IDNO);
-    SendMessageA(main, WM_COMMAND, IDM_EXIT, 0);
-    PumpPending();
-
-    ASSERT_EQ(2u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-    EXPECT_EQ(KEEP_QUESTION, boxes.Boxes()[1].text);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.Boxes()[1].flags & (MB_TYPEMASK | MB_ICONMASK));
-    EXPECT_TRUE(IsWindow(main)) << "main window destroyed";
-    EXPECT_EQ(main, g_hMainWnd);
-    ASSERT_EQ(2, Notes.count);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(notes[i], Notes.items[i].hwnd);
-        EXPECT_TRUE(IsWindowVisible(notes[i]));
-    }
-    EXPECT_EQ("rozepsaná", WindowText(Notes.items[1].hwndEdit));
-    EXPECT_TRUE(TrayIconPresent(main)) << "tray icon removed";
-    EXPECT_TRUE(IsMenu(trayMenu));
-    EXPECT_EQ(trayMenu, g_hTrayMenu);
-    EXPECT_TRUE(IsMenu(markMenu));
-    MSG quit;
-    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "quit was posted";
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
-
-    // The program still works: once the file can be written, the end goes through.
-    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    boxes.Clear();
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_EQ(2u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
-}
-
-TEST_F(ShutdownSaveTest, AnswerYesAfterAFailedSaveEndsTheProgram)
-{
-    StartWithUnwritableFile();
-    HWND main = g_hMainWnd;
-    std::vector<HWND> notes = { Notes.items[0].hwnd, Notes.items[1].hwnd };
-    boxes.QueueAnswer(IDOK);
-    boxes.QueueAnswer(IDYES);
-    SendMessageA(main, WM_CLOSE, 0, 0);
-
-    ASSERT_EQ(2u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(KEEP_QUESTION, boxes.Boxes()[1].text);
-    EXPECT_FALSE(IsWindow(main));
-    for (HWND note : notes)
-        EXPECT_FALSE(IsWindow(note));
-    EXPECT_EQ(0, Notes.count);
-    EXPECT_FALSE(TrayIconPresent(main));
-    MSG quit;
-    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit message";
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
-}
-
-// Log-off: the notes are saved, nobody is asked, and the answer is always yes.
-TEST_F(ShutdownSaveTest, EndOfSessionSavesWithoutAskingAndNeverRefuses)
-{
-    StartWithUnwritableFile();
-    EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-    EXPECT_EQ(2, Notes.count) << "log-off must not destroy notes";
-    EXPECT_TRUE(IsWindow(g_hMainWnd));
-
-    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    boxes.Clear();
-    EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, 0));
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(2u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
-    EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The three boxes: caption, flags, texts, answers; and one real box seen on the screen.
+// The boxes: caption, flags, texts, answers; and one real box seen on the screen.
 #include "app/app.h"
 #include "app/message_boxes.h"
 #include "tests/support/app_fixture.h"
@@ -13,10 +13,12 @@ TEST_F(MessageBoxesTest, EachBoxHasNoOwnerTheProgramCaptionAndItsFlags)
     ErrorBox("chyba");
     FatalBox("fatální");
     AskYesNo("otázka?");
-    ASSERT_EQ(3u, boxes.Count());
-    const UINT flags[] = { 0x2010, 0x2010, 0x2024 };
-    const char* texts[] = { "chyba", "fatální", "otázka?" };
-    for (size_t i = 0; i < 3; ++i) {
+    WarningBox("pozor");
+    ASSERT_EQ(4u, boxes.Count());
+    // Task-modal (0x2000) and top-most (0x40000), or a box could open unseen behind the notes.
+    const UINT flags[] = { 0x42010, 0x42010, 0x42024, 0x42030 };
+    const char* texts[] = { "chyba", "fatální", "otázka?", "pozor" };
+    for (size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(texts[i]);
         EXPECT_EQ(nullptr, boxes.Boxes()[i].owner);
         EXPECT_EQ("Memovky 1.5", boxes.Boxes()[i].caption);
@@ -52,7 +54,7 @@ TEST_F(MessageBoxesTest, RealErrorBoxIsTaskModalAndShowsTextAndCaption)
     g_pfnMessageBox = MessageBoxA;
 
     std::string seenText;
-    bool mainDisabled = false, noteDisabled = false, hasOk = false, hasIcon = false;
+    bool mainDisabled = false, noteDisabled = false, hasOk = false, hasIcon = false, topMost = false;
     WindowDriver driver("#32770", "Memovky 1.5", [&](HWND box) {
         // The box fills in its controls before it shows; wait for its text.
         for (int i = 0; i < 500 && seenText.empty(); ++i, Sleep(10)) {
@@ -60,6 +62,7 @@ TEST_F(MessageBoxesTest, RealErrorBoxIsTaskModalAndShowsTextAndCaption)
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
             seenText = text;
         }
+        topMost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         mainDisabled = !IsWindowEnabled(g_hMainWnd);
         noteDisabled = !IsWindowEnabled(note);
         hasOk = GetDlgItem(box, IDOK) != nullptr;
@@ -75,6 +78,7 @@ TEST_F(MessageBoxesTest, RealErrorBoxIsTaskModalAndShowsTextAndCaption)
     EXPECT_TRUE(noteDisabled) << "note stayed enabled under a task-modal box";
     EXPECT_TRUE(hasOk);
     EXPECT_TRUE(hasIcon);
+    EXPECT_TRUE(topMost) << "the box can open behind the top-most notes";
     EXPECT_TRUE(IsWindowEnabled(g_hMainWnd)) << "main window not enabled again";
 }
 

@@ -357,7 +357,7 @@ TEST_F(NoteCollectionTest, FailedGrowthIsReportedAndLeavesTheCollectionAsItWas)
     EXPECT_EQ(0, Notes.count);
     EXPECT_EQ(nullptr, Notes.items);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TASKMODAL), boxes.Boxes()[0].flags);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST), boxes.Boxes()[0].flags);
     EXPECT_FALSE(boxes.Boxes()[0].text.empty());
     boxes.Clear();
 
@@ -404,7 +404,7 @@ TEST_F(NoteCollectionTest, FailedWindowCreationEndsTheProgram)
     EXPECT_EQ(0, AddNote(0, 0, nullptr, NOTE_EXPANDED));
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ("Chyba při vytvoření okna!\nAplikace bude ukončena", boxes.Boxes()[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TASKMODAL), boxes.Boxes()[0].flags);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST), boxes.Boxes()[0].flags);
     EXPECT_FALSE(IsWindow(main)) << "the main window must be destroyed";
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "no quit message";

@@ -13,8 +13,12 @@ enum NoteChange {
     CHANGE_ALL_NOTES,   // pack, expand, hide or show all
     CHANGE_SETTINGS,    // the settings dialog confirmed (its re-pack of every note is one change)
     CHANGE_LEFT,        // a note lost activation: saved when it is expanded and its text changed
+    CHANGE_TYPED,       // a pause in typing (TYPING_PAUSE_MS after the last change of the text)
 };
 
+// Typed text is on disk this long after the last keystroke, however long the note stays active.
+constexpr UINT TYPING_PAUSE_MS = 1000;
+
 // The one place that decides whether a change is saved now. note: the note concerned, where
-// the change has one (needed for CHANGE_LEFT).
+// the change has one (needed for CHANGE_LEFT and CHANGE_TYPED).
 void SaveAfterChange(NoteChange change, HWND note = nullptr);

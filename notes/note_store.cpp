@@ -1,0 +1,175 @@
+#include "notes/note_store.h"
+#include "app/message_boxes.h"
+#include "notes/note_collection.h"
+#include "storage/data_file.h"
+#include "storage/note_codec.h"
+#include <string>
+#include <vector>
+
+static const char SAVE_ERROR_TEXT[] = "Nelze vytvořit datový soubor";
+static const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
+static const char KEPT_FILE_TEXT[] =
+    "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
+    "Jeho dosavadní obsah je uschován v souboru:\n";
+
+static bool AutomaticFailureShown;      // an automatic save failed and said so; no save since
+static bool AutomaticSavesEnded;        // the program is ending: nothing writes any more
+
+// One question for almost every note (each one costs a conversion of the whole text): the buffer
+// is larger than most notes, and only a text that fills it is measured and read again.
+static std::string NoteText(HWND edit)
+{
+    static std::vector<char> buffer(8192);
+    int copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+    if (copied >= static_cast<int>(buffer.size()) - 1) {
+        const size_t needed = static_cast<size_t>(GetWindowTextLengthA(edit)) + 1;
+        if (needed > buffer.size()) {
+            buffer.resize(needed);
+            copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+        }
+    }
+    return std::string(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+}
+
+// Where a window stands; a minimized one where it will stand again when restored, not at the
+// place far off the screen where Windows parks it.
+static RECT PlaceOf(HWND window)
+{
+    RECT rect = {};
+    WINDOWPLACEMENT placement = { sizeof placement };
+    if (!IsIconic(window) || !GetWindowPlacement(window, &placement)) {
+        GetWindowRect(window, &rect);
+        return rect;
+    }
+    rect = placement.rcNormalPosition;
+    // Given in coordinates of the work area, except for tool windows (every expanded note).
+    MONITORINFO monitor = { sizeof monitor };
+    if (!(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
+        && GetMonitorInfoA(MonitorFromRect(&rect, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        OffsetRect(&rect, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+    return rect;
+}
+
+// The window's real place is stored, not the record's: a dragged mark stays where it was put.
+static StoredNote DescribeNote(const NoteRecord& note)
+{
+    StoredNote stored;
+    const RECT rect = PlaceOf(note.hwnd);
+    stored.x = rect.left;
+    stored.y = rect.top;
+    stored.color = note.markColor;
+    stored.state = note.state;
+    stored.year = note.created.year;
+    stored.month = note.created.month;
+    stored.day = note.created.day;
+    stored.hour = note.created.hour;
+    stored.minute = note.created.minute;
+    stored.name = note.name;
+    stored.text = NoteText(note.hwndEdit);
+    return stored;
+}
+
+static std::vector<uint8_t> EncodeCollection()
+{
+    std::vector<StoredNote> notes;
+    notes.reserve(Notes.count);
+    // A record still without a window (a note being made, or one whose window could not be
+    // made) holds no note yet.
+    for (int i = 0; i < Notes.count; ++i)
+        if (Notes.items[i].hwnd)
+            notes.push_back(DescribeNote(Notes.items[i]));
+    return EncodeNotes(notes);
+}
+
+// Every text is on disk now: the edit boxes' modify flags start again.
+static void MarkTextsSaved()
+{
+    for (int i = 0; i < Notes.count; ++i)
+        if (Notes.items[i].hwndEdit)
+            SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
+}
+
+// The flags are cleared before any box, so that a note losing activation to the box finds
+// nothing left to save.
+static bool WriteNotes(const std::vector<uint8_t>& bytes)
+{
+    const DataFileWrite outcome = WriteDataFile(bytes);
+    if (outcome.written) {
+        AutomaticFailureShown = false;
+        MarkTextsSaved();
+    }
+    // Only the first of a run: two copies of the program on one synced folder make copies, not boxes.
+    if (outcome.firstKept)
+        WarningBox((KEPT_FILE_TEXT + outcome.keptAs).c_str());
+    return outcome.written;
+}
+
+int SaveNotes()
+{
+    if (!WriteNotes(EncodeCollection())) {
+        ErrorBox(SAVE_ERROR_TEXT);
+        return 0;
+    }
+    return 1;
+}
+
+int SaveNotesIfChanged()
+{
+    if (AutomaticSavesEnded)
+        return 1;
+    const std::vector<uint8_t> bytes = EncodeCollection();
+    if (DataFileHolds(bytes)) {
+        AutomaticFailureShown = false;
+        MarkTextsSaved();
+        return 1;
+    }
+    if (WriteNotes(bytes))
+        return 1;
+    // Once, not at every change while the disk stays unwritable; any save that succeeds ends it.
+    if (!AutomaticFailureShown) {
+        AutomaticFailureShown = true;
+        ErrorBox(SAVE_ERROR_TEXT);
+    }
+    return 0;
+}
+
+void BeginAutomaticSaves()
+{
+    AutomaticFailureShown = false;
+    AutomaticSavesEnded = false;
+}
+
+void EndAutomaticSaves()
+{
+    AutomaticSavesEnded = true;
+}
+
+int LoadNotes()
+{
+    std::vector<uint8_t> bytes;
+    switch (ReadDataFile(bytes)) {
+    case DataFileRead::NO_FILE:
+        return 0;
+    case DataFileRead::FAILED:
+        ErrorBox(LOAD_ERROR_TEXT);
+        return 0;
+    case DataFileRead::READ:
+        break;
+    }
+    const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
+    size_t made = 0;
+    for (const StoredNote& stored : decoded.notes) {
+        if (!AddNote(stored.x, stored.y, stored.text.c_str(), NOTE_PACKED))
+            break;
+        HWND window = Notes.items[Notes.count - 1].hwnd;
+        SetNoteColor(window, stored.color);
+        SetNoteTime(window, { stored.year, stored.month, stored.day, stored.hour, stored.minute });
+        ++made;
+    }
+    // What did not become a note is still only in the file: the first save keeps the file aside.
+    if (!decoded.whole || made < decoded.notes.size())
+        DataFileReadInPart();
+    // The texts are those of the file (an edit box made with a text may call itself modified).
+    MarkTextsSaved();
+    return 1;
+}
