@@ -53,8 +53,8 @@ void PackNote(HWND window)
     NoteRecord& note = Notes.items[index];
     note.state = NOTE_PACKED;
     // The mark is a new place for the pointer: its next move arms the preview and asks for a
-    // leave report again. The old report may never come (Wine drops it when the window changes
-    // under a pressed button), and without it the mark would never show its preview again.
+    // leave report again. The note's old report may never come (under Wine, after a click on
+    // its close box), and without it the mark would never show its preview again.
     note.tracking = 0;
     note.armed = 1;
     note.hover = 0;
