@@ -59,16 +59,6 @@ void PackNote(HWND window)
     ShowWindow(edit, SW_HIDE);
 }
 
-// The whole of the monitor nearest to a mark: a mark left on a monitor that is gone comes back
-// on the one nearest to where it was.
-static RECT MonitorAreaNear(const RECT& mark)
-{
-    MONITORINFO info = { sizeof info };
-    if (!GetMonitorInfoA(MonitorFromRect(&mark, MONITOR_DEFAULTTONEAREST), &info))
-        return RECT{ 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
-    return info.rcMonitor;
-}
-
 void UnpackNote(HWND window)
 {
     int index = FindNote(window);
