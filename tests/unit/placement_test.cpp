@@ -77,19 +77,13 @@ TEST(PreviewPlacement, OnTheMarksMonitorAndNeverOverTheMark)
         { "mark at (1000, 740)", primary, MarkAt(1000, 740), { 60, 30 }, AT, true, { 938, 708 } },
         { "half off the left edge", primary, MarkAt(-8, 100), { 60, 30 }, AT, true, { 10, 118 } },
         { "one wide line low on the screen", primary, MarkAt(500, 720), { 800, 16 }, ABOVE, true },
-        { "wide line high on the screen", primary, MarkAt(500, 20), { 800, 16 }, BELOW, true },
         { "wider than the screen", primary, MarkAt(10, 100), { 1100, 40 }, BELOW, false },
         { "taller than the room above and below", primary, MarkAt(500, 300), { 60, 700 }, RIGHT, true },
-        { "tall beside the right edge", primary, MarkAt(1000, 300), { 60, 700 }, LEFT, true },
         { "as large as the screen", primary, MarkAt(500, 300), { 1024, 768 }, BELOW, false },
-        { "as large as the screen, mark low", primary, MarkAt(500, 600), { 1024, 768 }, ABOVE, false },
         { "mark off its monitor", primary, MarkAt(1100, 100), { 60, 30 }, BELOW, true },
-        { "left and above: upper left", leftAbove, MarkAt(-1280, -1024), { 60, 30 }, AT, true, { -1262, -1006 } },
         { "left and above: lower right", leftAbove, MarkAt(-20, -20), { 60, 30 }, ABOVE, true },
         { "left and above: wide line", leftAbove, MarkAt(-640, -30), { 1200, 16 }, ABOVE, true },
-        { "above: wide line at its bottom", above, MarkAt(400, -10), { 700, 16 }, ABOVE, true },
         { "above: tall, near its right edge", above, MarkAt(760, -300), { 60, 580 }, LEFT, true },
-        { "shorter, right: lower right", shortRight, MarkAt(1800, 584), { 60, 30 }, ABOVE, true },
         { "shorter, right: taller than it", shortRight, MarkAt(1100, 200), { 60, 700 }, RIGHT, false },
         { "portrait, left: as large as it", portraitLeft, MarkAt(-400, 600), { 768, 1366 }, BELOW, false },
     };
@@ -97,9 +91,9 @@ TEST(PreviewPlacement, OnTheMarksMonitorAndNeverOverTheMark)
         SCOPED_TRACE(c.what);
         const RECT got = PlacePreview(c.mark, c.preview, c.monitor);
         const SIZE size = { got.right - got.left, got.bottom - got.top };
-        EXPECT_TRUE(got.left >= c.monitor.left && got.top >= c.monitor.top && got.right <= c.monitor.right
-                    && got.bottom <= c.monitor.bottom) << "off its monitor: " << Describe(got);
         RECT common;
+        EXPECT_TRUE(IntersectRect(&common, &got, &c.monitor) && EqualRect(&common, &got))
+            << "off its monitor: " << Describe(got);
         EXPECT_FALSE(IntersectRect(&common, &got, &c.mark)) << "over its mark: " << Describe(got);
         EXPECT_TRUE(size.cx > 0 && size.cy > 0 && size.cx <= c.preview.cx && size.cy <= c.preview.cy) << Describe(got);
         EXPECT_EQ(c.whole, size.cx == c.preview.cx && size.cy == c.preview.cy) << "whole or clipped: " << Describe(got);

@@ -87,13 +87,11 @@ TEST_F(MainWindowTest, RestartedTaskbarGetsTheIconBack)
     SendTaskbarCreated();
     g_pfnShellNotifyIcon = Shell_NotifyIconA;
     EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "no icon and no window: the program cannot be reached";
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
 }
 
-// Every icon handed to the notification area, which keeps the real one's rules (a second
-// NIM_ADD of the same icon fails).
+// The real notification area (a second NIM_ADD of one icon fails), noting every icon handed over.
 std::vector<HICON> IconsHandedOver;
-
 BOOL WINAPI NoteIcons(DWORD message, PNOTIFYICONDATAA data)
 {
     if (data->uFlags & NIF_ICON)
@@ -101,9 +99,8 @@ BOOL WINAPI NoteIcons(DWORD message, PNOTIFYICONDATAA data)
     return Shell_NotifyIconA(message, data);
 }
 
+// A shell that starts late announces itself while a box of the start-up is open.
 MessageBoxFn RecordBox;
-
-// The shell starts late: its announcement comes while a box of the start-up is open.
 int WINAPI TaskbarArrivesDuringTheBox(HWND owner, LPCSTR text, LPCSTR caption, UINT flags)
 {
     SendTaskbarCreated();
@@ -112,9 +109,7 @@ int WINAPI TaskbarArrivesDuringTheBox(HWND owner, LPCSTR text, LPCSTR caption, U
 
 TEST_F(MainWindowTest, TaskbarArrivingDuringAStartUpBoxLeavesOneBoxOneIconLoadedOnceAndTheWindowHidden)
 {
-    // A notes.bin that cannot be read (a folder) makes start-up show a box.
-    ASSERT_TRUE(CreateDirectoryA(folder.File("notes.bin").c_str(), nullptr));
-    IconsHandedOver.clear();
+    ASSERT_TRUE(CreateDirectoryA(folder.File("notes.bin").c_str(), nullptr)) << "for an unreadable notes.bin";
     RecordBox = g_pfnMessageBox;
     g_pfnMessageBox = TaskbarArrivesDuringTheBox;
     g_pfnShellNotifyIcon = NoteIcons;
