@@ -369,7 +369,7 @@ TEST_F(ResourcesTest, ManifestAsksForGdiScalingAndNoDpiAwareness)
 {
     const std::string path = ProgramPath();
     ACTCTXA request = { sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, path.c_str() };
-    request.lpResourceName = MAKEINTRESOURCEA(1);
+    request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
     HANDLE context = CreateActCtxA(&request);
     ASSERT_NE(INVALID_HANDLE_VALUE, context) << "the manifest does not parse: " << GetLastError();
     auto setting = [context](const wchar_t* year, const wchar_t* name) {
