@@ -125,6 +125,13 @@ void OnNoteSize(HWND window, WPARAM, LPARAM lParam)
 static void ExpandMark(HWND window)
 {
     HidePopup();
+    // The visit to the mark ends here: no leave report may be waited for (Wine sends none while
+    // the pointer stays on the expanded note), or the mark, packed again, would open no preview.
+    TRACKMOUSEEVENT tme = { sizeof tme, TME_CANCEL | TME_LEAVE, window, HOVER_DEFAULT };
+    _TrackMouseEvent(&tme);
+    SetNoteTracking(window, 0);
+    SetNoteArmed(window, 1);
+    SetNoteHover(window, 0);
     UnpackNote(window);
 }
 
