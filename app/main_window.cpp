@@ -114,8 +114,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ENDSESSION:     if (wParam) EndAutomaticSaves(); break;  // saved; the system ends us
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:
-        // Minimizing hides instead: the program lives in the notification area.
-        if (wParam == SC_MINIMIZE) {
+        // Minimizing hides instead: the program lives in the notification area. Without an icon
+        // there the window would be the only way back, so it is minimized as usual.
+        if (wParam == SC_MINIMIZE && HasTrayIcon()) {
             ShowWindow(window, SW_HIDE);
             return 0;
         }
@@ -123,8 +124,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NOTE_DESTROYED: RemoveNote(reinterpret_cast<HWND>(wParam)); break;
     case WM_TRAY_NOTIFY:    OnTrayNotify(lParam); break;
     default:
-        if (message == TaskbarCreatedMessage && message != 0)
-            RestoreTrayIcon();
+        // Without an icon the main window is the only way back to the program.
+        if (message == TaskbarCreatedMessage && message != 0 && !AddTrayIcon())
+            ShowWindow(window, SW_SHOWNA);
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

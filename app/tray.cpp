@@ -20,31 +20,37 @@ ShellNotifyIconFn g_pfnShellNotifyIcon = Shell_NotifyIconA;
 
 static NOTIFYICONDATAA MakeAddRecord()
 {
+    // Loaded once and kept: the icon is added again at every restart of the taskbar, and icon
+    // handles live until the process ends.
+    static HICON icon;
+    if (!icon)
+        icon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                             0, 0, LR_DEFAULTSIZE));
     NOTIFYICONDATAA nid = MakeIconRecord();
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = WM_TRAY_NOTIFY;
-    nid.hIcon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                              0, 0, LR_DEFAULTSIZE));
+    nid.hIcon = icon;
     lstrcpynA(nid.szTip, APP_TITLE, sizeof nid.szTip);
     return nid;
 }
 
 int AddTrayIcon()
 {
+    // The icon may be there already: the taskbar can announce itself while a box of the
+    // start-up is open, and the icon is added then. It is only refreshed.
     NOTIFYICONDATAA nid = MakeAddRecord();
-    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid)) {
+    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid) && !g_pfnShellNotifyIcon(NIM_MODIFY, &nid)) {
         ErrorBox("Chyba při vytváření notifikační ikony");
         return 0;
     }
     return 1;
 }
 
-void RestoreTrayIcon()
+int HasTrayIcon()
 {
-    // The message also comes while our icon is still there; then it only has to be refreshed.
-    NOTIFYICONDATAA nid = MakeAddRecord();
-    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid) && !g_pfnShellNotifyIcon(NIM_MODIFY, &nid))
-        ErrorBox("Chyba při vytváření notifikační ikony");
+    // Asked each time: a taskbar that restarts forgets every icon.
+    NOTIFYICONDATAA nid = MakeIconRecord();
+    return g_pfnShellNotifyIcon(NIM_MODIFY, &nid) ? 1 : 0;
 }
 
 void RemoveTrayIcon()

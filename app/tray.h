@@ -9,10 +9,11 @@
 using ShellNotifyIconFn = BOOL (WINAPI *)(DWORD message, PNOTIFYICONDATAA data);
 extern ShellNotifyIconFn g_pfnShellNotifyIcon;
 
-// 1 when the icon is there; 0 after the error box.
+// Adds the icon, or refreshes it where it is there already (also after the taskbar restarted,
+// "TaskbarCreated"). 1 when the icon is there; 0 after the error box.
 int AddTrayIcon();
-// Adds the icon again after the taskbar has restarted ("TaskbarCreated").
-void RestoreTrayIcon();
+// 1 while the notification area holds the icon.
+int HasTrayIcon();
 void RemoveTrayIcon();
 // The tray callback: lParam of WM_TRAY_NOTIFY is the mouse message over the icon.
 void OnTrayNotify(LPARAM mouseMessage);

@@ -35,6 +35,19 @@ static void ReshowWindow(HWND window)
     ShowWindow(window, SW_SHOW);
 }
 
+// The pointer's visit ends without waiting for its leave report, which may never come: under
+// Wine none comes while the pointer stays on a note expanded from its mark, nor after a click on
+// the note's close box. The mark, packed again, would then never open its preview; instead its
+// next move arms the preview and asks for a report anew.
+static void EndPointerVisit(HWND window)
+{
+    TRACKMOUSEEVENT tme = { sizeof tme, TME_CANCEL | TME_LEAVE, window, HOVER_DEFAULT };
+    _TrackMouseEvent(&tme);
+    SetNoteTracking(window, 0);
+    SetNoteArmed(window, 1);
+    SetNoteHover(window, 0);
+}
+
 void PackNote(HWND window)
 {
     if (FindNote(window) < 0)
@@ -50,29 +63,14 @@ void PackNote(HWND window)
     const int index = FindNote(window);
     if (index < 0)
         return;
+    EndPointerVisit(window);
     NoteRecord& note = Notes.items[index];
     note.state = NOTE_PACKED;
-    // The mark is a new place for the pointer: its next move arms the preview and asks for a
-    // leave report again. The note's old report may never come (under Wine, after a click on
-    // its close box), and without it the mark would never show its preview again.
-    note.tracking = 0;
-    note.armed = 1;
-    note.hover = 0;
     const int x = note.x, y = note.y;
     SetMenu(window, nullptr);
     SetWindowPos(window, HWND_TOPMOST, x, y,
                  Settings.PackedNoteSize.cx, Settings.PackedNoteSize.cy, 0);
     ShowWindow(edit, SW_HIDE);
-}
-
-// The whole of the monitor nearest to a mark: a mark left on a monitor that is gone comes back
-// on the one nearest to where it was.
-static RECT MonitorAreaNear(const RECT& mark)
-{
-    MONITORINFO info = { sizeof info };
-    if (!GetMonitorInfoA(MonitorFromRect(&mark, MONITOR_DEFAULTTONEAREST), &info))
-        return RECT{ 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
-    return info.rcMonitor;
 }
 
 void UnpackNote(HWND window)
@@ -141,6 +139,7 @@ void OnNoteSize(HWND window, WPARAM, LPARAM lParam)
 static void ExpandMark(HWND window)
 {
     HidePopup();
+    EndPointerVisit(window);
     UnpackNote(window);
 }
 

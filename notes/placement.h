@@ -1,4 +1,5 @@
-// Where windows go: pure arithmetic, so it can be checked without a screen.
+// Where windows go: pure arithmetic, so it can be checked without a screen, and the one
+// question to the system it needs.
 #pragma once
 #include <windows.h>
 
@@ -6,8 +7,15 @@
 // at every edge so that the whole note fits, and never left of or above the monitor.
 POINT PlaceExpandedNote(int left, int top, const RECT& monitor, SIZE note);
 
-// Top-left corner of a w × h preview for a mark whose top-left corner is (left, top).
-// Beside the mark's lower-right corner; to the left when it would cross the right edge, and
-// above when less than twice its height is left below. Where that would cover the mark, it goes
-// diagonally to the mark's upper-left instead, inside the screen.
-POINT PlacePreview(int left, int top, SIZE mark, SIZE preview, SIZE screen);
+// Where a preview of the given size goes beside a mark, on the mark's monitor (its whole
+// rectangle, which may lie at negative coordinates): wholly on that monitor, never over the mark.
+// The usual place is beside the mark's lower-right corner; to the left when it would cross the
+// right edge, above when less than twice its height is left below, diagonally up and left where
+// both would cover the mark. Where that place is off the monitor or over the mark, the preview
+// goes on the side of the mark whose room shows most of it, clipped to that room: the result may
+// be smaller than the preview, and the window is sized to it.
+RECT PlacePreview(const RECT& mark, SIZE preview, const RECT& monitor);
+
+// The whole of the monitor nearest to an area: a mark left on a monitor that is gone comes back
+// on the one nearest to where it was.
+RECT MonitorAreaNear(const RECT& area);

@@ -67,8 +67,9 @@ int ShowPopup(HWND mark)
     char* text = CopyNoteText(mark);
     if (!text)
         return 0;
-    HWND window = CreateWindowExA(WS_EX_TOPMOST, POPUP_CLASS_NAME, "popup", WS_POPUP | WS_BORDER,
-                                  0, 0, 180, 200, g_hMainWnd, nullptr, g_hInst, nullptr);
+    // Never activated, not even when the active note goes and the system looks for another.
+    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, POPUP_CLASS_NAME, "popup",
+                                  WS_POPUP | WS_BORDER, 0, 0, 180, 200, g_hMainWnd, nullptr, g_hInst, nullptr);
     if (!window) {
         std::free(text);
         return 0;
@@ -80,9 +81,10 @@ int ShowPopup(HWND mark)
     HDC dc = GetDC(window);
     SIZE size = MeasureNoteText(dc, text);
     ReleaseDC(window, dc);
-    SIZE screen = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
-    POINT at = PlacePreview(markRect.left, markRect.top, Settings.PackedNoteSize, size, screen);
-    SetWindowPos(window, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Clipped where it fits nowhere beside the mark: the window takes the size it is given.
+    const RECT place = PlacePreview(markRect, size, MonitorAreaNear(markRect));
+    SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
     // Activating it would take the keyboard focus from the note the user is typing in.
     ShowWindow(window, SW_SHOWNA);
     return IsWindow(PreviewWindow);

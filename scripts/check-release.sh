@@ -44,5 +44,7 @@ manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
 grep -q 'name="Microsoft.Windows.Memovky"' <<<"$manifest" || fail "manifest names another assembly"
 [ "$(grep -o 'processorArchitecture="X86"' <<<"$manifest" | wc -l)" -eq 2 ] || fail "manifest is not for X86"
 grep -q 'Microsoft.Windows.Common-Controls' <<<"$manifest" || fail "manifest does not ask for common controls 6"
+grep -q '<gdiScaling xmlns="http://schemas.microsoft.com/SMI/2017/WindowsSettings">true</gdiScaling>' <<<"$manifest" \
+  || fail "manifest does not ask for GDI scaling"
 
 echo "release check: $zip is complete (files, imports, version 1.0.0.1, X86 manifest, icons)"

@@ -14,13 +14,53 @@ WIN32_PACKAGES=(wine wine64 libwine fonts-wine wine32:i386 locales xdotool)
 # Registered under our own name; flag F opens the interpreter now, so it also works in the chroot.
 WIN32_BINFMT=memovky-qemu-i386
 
-# The Debian mirror apt already uses.
+# URIs of the enabled "deb" sources in apt's own configuration: one-line .list files and deb822
+# .sources files (fields folded over several lines, "Enabled: no" honoured).
+apt_source_uris() {
+  local file
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$file" ] || continue
+    awk '$1 == "deb" {
+      i = 2
+      if ($2 ~ /^\[/) { while (i <= NF && $i !~ /\]$/) i++; i++ }   # skip [options]
+      if (i <= NF) print $i
+    }' "$file"
+  done
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] || continue
+    awk 'function flush() {
+           if ((" " types " ") ~ / deb / && tolower(enabled) != "no") printf "%s\n", uris
+           types = uris = enabled = field = ""
+         }
+         /^#/ { next }
+         /^[ \t]*$/ { flush(); next }
+         /^[ \t]/ { if (field == "types") types = types " " $0; else if (field == "uris") uris = uris " " $0; next }
+         { field = tolower($0); sub(/:.*/, "", field)
+           value = $0; sub(/^[^:]*:/, "", value)
+           if (field == "types") types = value; else if (field == "uris") uris = value
+           else if (field == "enabled") { enabled = value; gsub(/[ \t]/, "", enabled) } }
+         END { flush() }' "$file" | tr -s ' \t' '\n\n'
+  done
+}
+
+# The Debian archive apt already uses: the first enabled source whose URI ends in /debian; a
+# mirror+file: source stands for the first mirror of its list. Never a host of our own choosing.
 debian_mirror() {
-  local mirror
-  mirror=$(sed -n -e 's#^URIs: *\(https\?://[^ ]*/debian\)/*$#\1#p' \
-                  -e 's#^deb \(\[[^]]*\] \)\?\(https\?://[^ ]*/debian\)/* .*#\2#p' \
-           /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list 2>/dev/null | head -n1)
-  echo "${mirror:-http://deb.debian.org/debian}"
+  local uri
+  while read -r uri; do
+    case $uri in
+      mirror+file:*) uri=$(grep -m1 -oE '^https?://[^[:space:]]+' "${uri#mirror+file:}" 2>/dev/null) || continue ;;
+    esac
+    uri=${uri%/}
+    if [[ $uri =~ ^https?://[^[:space:]]+/debian$ ]]; then
+      echo "$uri"
+      return 0
+    fi
+  done < <(apt_source_uris)
+  echo "apt's sources (/etc/apt/sources.list, /etc/apt/sources.list.d) name no Debian archive" \
+    "(an enabled \"deb\" source whose URI ends in /debian); add the mirror this machine uses" \
+    "and run again" >&2
+  return 1
 }
 
 # Unpacks debootstrap from the host's release into host-tools, without installing it.
@@ -111,10 +151,10 @@ remove_chroot_dir() {
 ensure_chroot_packages() {
   [ -f "$WIN32_CHROOT/.memovky-ready" ] && return 0
   if [ ! -f "$WIN32_CHROOT/.memovky-bootstrapped" ]; then
+    local mirror
+    mirror=$(debian_mirror) || return 1
     unpack_debootstrap
     remove_chroot_dir "$WIN32_CHROOT"
-    local mirror
-    mirror=$(debian_mirror)
     log "debootstrap trixie from $mirror into $WIN32_CHROOT"
     DEBOOTSTRAP_DIR=$WIN32_TOOLS/debootstrap/usr/share/debootstrap \
       "$WIN32_TOOLS/debootstrap/usr/sbin/debootstrap" --variant=minbase --arch=amd64 \

@@ -5,6 +5,7 @@
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -352,9 +353,16 @@ TEST_F(NoteE2eTest, TypingStaysInTheNoteAfterAPreviewAndAClickOnItsCaption)
     EXPECT_TRUE(PumpUntil([&] { return EditText(note) == "abcxyz"; }, 5000))
         << "typing after the preview was lost: " << EditText(note);
 
+    // A click on another window first, so that the click on the caption activates the note anew.
+    std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
+        CreateWindowExA(0, "EDIT", "jiné okno", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 560, 250, 150,
+                        nullptr, nullptr, GetModuleHandleA(nullptr), nullptr), DestroyWindow);
+    ClickAt(145, 650);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other.get(); })) << "the other window stayed inactive";
     POINT caption;
     ASSERT_TRUE(FindHitPoint(note, HTCAPTION, &caption));
     ClickAt(caption.x, caption.y);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == note; })) << "the caption click did not activate it";
     TypeText("123");
     EXPECT_TRUE(PumpUntil([&] { return EditText(note) == "abcxyz123"; }, 5000))
         << "typing after a click on the caption was lost: " << EditText(note);

@@ -5,6 +5,7 @@
 #include "tests/e2e/program.h"
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
+#include <shlobj.h>
 #include <cstdio>
 
 namespace {
@@ -117,10 +118,20 @@ HWND OpenPreview(const RunningProgram& program, HWND mark)
     return preview;
 }
 
-// A dark preview colour and a mark near the lower-right corner: white text, beside the mark.
-void PictureDarkPreviewInTheCorner(const TempFolder& data)
+// The data folder the pictures show: one a user would choose, in their Documents.
+std::string DocumentsFolder()
 {
-    WriteFileBytes(data.File("notes.bin"),
+    char documents[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents);
+    const std::string folder = std::string(documents) + "\\Memovky";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// A dark preview colour and a mark near the lower-right corner: white text, beside the mark.
+void PictureDarkPreviewInTheCorner(const std::string& dataFile)
+{
+    WriteFileBytes(dataFile,
                    EncodeNotes({ MakeStoredNote(960, 680, 0x00D000, "Tmavý náhled:\r\nbílé písmo, vedle značky") }));
     WriteSettingsDword("PopupColor", RGB(32, 32, 96));
     RunningProgram program;
@@ -138,7 +149,7 @@ void PictureDarkPreviewInTheCorner(const TempFolder& data)
 
 int TakePictures()
 {
-    TempFolder data;
+    const std::string folder = DocumentsFolder(), dataFile = folder + "\\notes.bin";
     std::vector<StoredNote> notes = {
         MakeStoredNote(600, 180, 0x0000FF, "Zavolat panu Novákovi\r\nkvůli nabídce"),
         MakeStoredNote(630, 180, 0xFF0000, "Koupit:\r\n- chleba\r\n- máslo\r\n- 10 vajec"),
@@ -146,9 +157,9 @@ int TakePictures()
         MakeStoredNote(690, 180, 0x00D000, "Zálohovat fotky"),
         MakeStoredNote(720, 180, 0xC040A0, "Narozeniny: Jana 14.12."),
     };
-    WriteFileBytes(data.File("notes.bin"), EncodeNotes(notes));
+    WriteFileBytes(dataFile, EncodeNotes(notes));
     DeleteSettingsKey();
-    WriteSettingsText("DataFolder", data.Path());
+    WriteSettingsText("DataFolder", folder);
 
     RunningProgram program;
     if (!program.Start() || !program.WaitReady()) {
@@ -236,8 +247,10 @@ int TakePictures()
         ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), 10);
     DWORD code = 1;
     program.WaitExit(&code);
-    PictureDarkPreviewInTheCorner(data);
+    PictureDarkPreviewInTheCorner(dataFile);
     DeleteSettingsKey();
+    DeleteFileA(dataFile.c_str());
+    RemoveDirectoryA(folder.c_str());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The main window: start-up state, its commands, hiding and showing, the tray menu, the end.
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/message_boxes.h"
 #include "app/tray.h"
 #include "notes/note_collection.h"
 #include "res/resource.h"
@@ -79,6 +80,49 @@ TEST_F(MainWindowTest, RestartedTaskbarGetsTheIconBack)
     EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
     EXPECT_FALSE(IsWindowVisible(g_hMainWnd));
+
+    // A taskbar that takes no icon: the box, and the main window comes up as the way back.
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    g_pfnShellNotifyIcon = RefuseNewIcons;
+    SendTaskbarCreated();
+    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
+}
+
+// The real notification area (a second NIM_ADD of one icon fails), noting every icon handed over.
+std::vector<HICON> IconsHandedOver;
+BOOL WINAPI NoteIcons(DWORD message, PNOTIFYICONDATAA data)
+{
+    if (data->uFlags & NIF_ICON)
+        IconsHandedOver.push_back(data->hIcon);
+    return Shell_NotifyIconA(message, data);
+}
+
+// A shell that starts late announces itself while a box of the start-up is open.
+MessageBoxFn RecordBox;
+int WINAPI TaskbarArrivesDuringTheBox(HWND owner, LPCSTR text, LPCSTR caption, UINT flags)
+{
+    SendTaskbarCreated();
+    return RecordBox(owner, text, caption, flags);
+}
+
+TEST_F(MainWindowTest, TaskbarArrivingDuringAStartUpBoxLeavesOneBoxOneIconLoadedOnceAndTheWindowHidden)
+{
+    ASSERT_TRUE(CreateDirectoryA(folder.File("notes.bin").c_str(), nullptr)) << "for an unreadable notes.bin";
+    RecordBox = g_pfnMessageBox;
+    g_pfnMessageBox = TaskbarArrivesDuringTheBox;
+    g_pfnShellNotifyIcon = NoteIcons;
+    StartProgram();
+    g_pfnMessageBox = RecordBox;
+    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ("Nelze načíst datový soubor", boxes.Boxes()[0].text);
+    EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "the icon is there: the window must be hidden";
+    ASSERT_GE(IconsHandedOver.size(), 2u);
+    for (HICON icon : IconsHandedOver)
+        EXPECT_EQ(IconsHandedOver[0], icon) << "the icon was loaded again";
 }
 
 TEST_F(MainWindowTest, WithoutATaskbarAtStartTheWindowStaysShownUntilTheIconCanBeAdded)
@@ -92,10 +136,14 @@ TEST_F(MainWindowTest, WithoutATaskbarAtStartTheWindowStaysShownUntilTheIconCanB
     EXPECT_EQ("Chyba při vytváření notifikační ikony", boxes.Boxes()[0].text);
     EXPECT_FALSE(TrayIconPresent(g_hMainWnd));
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "no icon and no window: the program cannot be reached";
+    SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "minimized without an icon, the window must stay reachable";
 
     SendTaskbarCreated();
     EXPECT_TRUE(TrayIconPresent(g_hMainWnd)) << "the taskbar's arrival did not add the icon";
     EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
+    SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "with the icon there, minimizing hides";
 }
 
 TEST_F(MainWindowTest, MinimizeHidesAndShowCommandOrTrayDoubleClickRestoresInPlace)

@@ -513,7 +513,8 @@ TEST_F(NoteWindowTest, ExpandingAMarkClosesItsPreview)
             SendMessageA(mark, how, 0, MAKELPARAM(4, 4));
         EXPECT_EQ(nullptr, PreviewWindow);
         EXPECT_EQ(NOTE_EXPANDED, RecordOf(mark).state);
-        SendMessageA(mark, WM_MOUSELEAVE, 0, 0);
+        // No leave report: Wine sends none while the pointer stays on the expanded note. Packed
+        // again, the mark still opens its preview at the next move (above).
         Command(mark, IDM_PACK);
     }
 }

@@ -363,4 +363,25 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixForThisProcessor)
                                                "language=\"*\""));
 }
 
+// GDI scaling keeps text sharp at high DPI on Windows 10; no DPI awareness, so the program's pixels
+// and stored places stay as they are. Read back as the system's manifest parser sees it.
+TEST_F(ResourcesTest, ManifestAsksForGdiScalingAndNoDpiAwareness)
+{
+    const std::string path = ProgramPath();
+    ACTCTXA request = { sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, path.c_str() };
+    request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    HANDLE context = CreateActCtxA(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context) << "the manifest does not parse: " << GetLastError();
+    auto setting = [context](const wchar_t* year, const wchar_t* name) {
+        WCHAR value[32] = L"", space[64];
+        SIZE_T written = 0;
+        wsprintfW(space, L"http://schemas.microsoft.com/SMI/%s/WindowsSettings", year);
+        return QueryActCtxSettingsW(0, context, space, name, value, 32, &written) ? Narrow(value) : "(none)";
+    };
+    EXPECT_EQ("true", setting(L"2017", L"gdiScaling"));
+    EXPECT_EQ("(none)", setting(L"2005", L"dpiAware"));
+    EXPECT_EQ("(none)", setting(L"2016", L"dpiAwareness"));
+    ReleaseActCtx(context);
+}
+
 } // namespace
