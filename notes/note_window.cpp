@@ -38,11 +38,10 @@ static void ReshowWindow(HWND window)
 // The pointer's visit ends without waiting for its leave report, which may never come: under
 // Wine none comes while the pointer stays on a note expanded from its mark, nor after a click on
 // the note's close box. The mark, packed again, would then never open its preview; instead its
-// next move arms the preview and asks for a report anew.
+// next move arms the preview and asks for a report anew. (Cancelling the old report is no better:
+// under Wine that holds up the next clicks for seconds.)
 static void EndPointerVisit(HWND window)
 {
-    TRACKMOUSEEVENT tme = { sizeof tme, TME_CANCEL | TME_LEAVE, window, HOVER_DEFAULT };
-    _TrackMouseEvent(&tme);
     SetNoteTracking(window, 0);
     SetNoteArmed(window, 1);
     SetNoteHover(window, 0);
