@@ -89,15 +89,20 @@ static void MarkTextsSaved()
             SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
 }
 
+// The file holds the notes: every text is saved, and any earlier failure is over.
+static void NotesAreOnDisk()
+{
+    AutomaticFailureShown = false;
+    MarkTextsSaved();
+}
+
 // The flags are cleared before any box, so that a note losing activation to the box finds
 // nothing left to save.
 static bool WriteNotes(const std::vector<uint8_t>& bytes)
 {
     const DataFileWrite outcome = WriteDataFile(bytes);
-    if (outcome.written) {
-        AutomaticFailureShown = false;
-        MarkTextsSaved();
-    }
+    if (outcome.written)
+        NotesAreOnDisk();
     // Only the first of a run: two copies of the program on one synced folder make copies, not boxes.
     if (outcome.firstKept)
         WarningBox((KEPT_FILE_TEXT + outcome.keptAs).c_str());
@@ -119,8 +124,7 @@ int SaveNotesIfChanged()
         return 1;
     const std::vector<uint8_t> bytes = EncodeCollection();
     if (DataFileHolds(bytes)) {
-        AutomaticFailureShown = false;
-        MarkTextsSaved();
+        NotesAreOnDisk();
         return 1;
     }
     if (WriteNotes(bytes))
