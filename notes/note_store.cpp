@@ -11,6 +11,9 @@ static const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
 static const char KEPT_FILE_TEXT[] =
     "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
     "Jeho dosavadní obsah je uschován v souboru:\n";
+static const char KEPT_LEFTOVER_TEXT[] =
+    "Ve složce s daty zůstal soubor nedokončeného uložení (například po výpadku proudu).\n"
+    "Je uschován v souboru:\n";
 
 static bool AutomaticFailureShown;      // an automatic save failed and said so; no save since
 static bool AutomaticSavesEnded;        // the program is ending: nothing writes any more
@@ -101,12 +104,12 @@ static void NotesAreOnDisk()
 static bool WriteNotes(const std::vector<uint8_t>& bytes)
 {
     const DataFileWrite outcome = WriteDataFile(bytes);
-    if (outcome.written)
+    if (!outcome.error)
         NotesAreOnDisk();
     // Only the first of a run: two copies of the program on one synced folder make copies, not boxes.
-    if (outcome.firstKept)
-        WarningBox((KEPT_FILE_TEXT + outcome.keptAs).c_str());
-    return outcome.written;
+    if (!outcome.kept.announce.empty())
+        WarningBox((KEPT_FILE_TEXT + outcome.kept.announce).c_str());
+    return !outcome.error;
 }
 
 int SaveNotes()
@@ -151,7 +154,11 @@ void EndAutomaticSaves()
 int LoadNotes()
 {
     std::vector<uint8_t> bytes;
-    switch (ReadDataFile(bytes)) {
+    KeptFiles kept;
+    const DataFileRead read = ReadDataFile(bytes, kept);
+    if (!kept.announce.empty())
+        WarningBox((KEPT_LEFTOVER_TEXT + kept.announce).c_str());
+    switch (read) {
     case DataFileRead::NO_FILE:
         return 0;
     case DataFileRead::FAILED:

@@ -15,6 +15,7 @@ void BeginAutomaticSaves();
 // From here on SaveNotesIfChanged writes nothing: the program is ending and its windows go.
 void EndAutomaticSaves();
 // 1 when the file was read, 0 when there is none (silent) or it cannot be read. A file that exists
-// but cannot be read is reported once ("Nelze načíst datový soubor"), and no save of this run
-// replaces it. Called once, while the collection is empty.
+// but cannot be read is reported once ("Nelze načíst datový soubor"); the first save that can
+// replace it keeps it aside. What unfinished saves left is dealt with first, and the first file it
+// keeps aside is named in a box. Called once, while the collection is empty.
 int LoadNotes();

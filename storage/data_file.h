@@ -1,7 +1,9 @@
-// notes.bin in the data folder, and the one rule by which this program replaces it: only when the
-// file on disk is, byte for byte, what this run last read from it or wrote to it, or when there
-// was no file and there still is none. Any other file (one that appeared, was changed elsewhere,
-// or was read only in part) is first kept beside it under a new name; nothing is merged.
+// notes.bin in the data folder, and the one rule by which this program replaces it: a save never
+// destroys a file it does not know. The file replaced is kept under a name of its own until it is
+// found to be, byte for byte, what this run last read from it or wrote to it; any other file (one
+// that appeared, was changed elsewhere, or was read only in part or not at all) is kept beside it
+// under a new name, and nothing is merged. What an unfinished save left (a power cut, a crash)
+// is found at the next start: put in place where notes.bin is missing, kept beside it otherwise.
 // Bytes and files only: making notes of them is notes/note_store.h's work.
 #pragma once
 #include "storage/file_io.h"
@@ -21,25 +23,32 @@ extern size_t g_maxDataFileSize;
 // Starts a new run of the file: nothing is known of it yet, nothing has been kept aside.
 void ComposeDataFile();
 
+// Files kept aside by one step of this run; the first of the whole run is announced by name.
+struct KeptFiles {
+    std::vector<std::string> paths;
+    std::string announce;       // the run's first kept file, where this step kept it
+};
+
 enum class DataFileRead {
     READ,       // bytes hold the file (its first MAX_DATA_FILE_SIZE bytes)
     NO_FILE,    // there is none, or no folder for it: no failure
-    FAILED,     // it exists but cannot be read: no write of this run replaces it
+    FAILED,     // it exists but cannot be read: the first save that replaces it keeps it aside
 };
-// Reads the whole file, trying again while another program holds it.
-DataFileRead ReadDataFile(std::vector<uint8_t>& bytes);
+// Reads the whole file, trying again while another program holds it, after dealing with what
+// unfinished saves left beside it.
+DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, KeptFiles& kept);
 
 // What was read holds more than the notes made of it (a damaged file, bytes after the last
 // record, a note that could not be made): the first write keeps the file aside.
 void DataFileReadInPart();
 
-// The file was last read whole or written with exactly these bytes.
+// notes.bin is in place, and holds exactly these bytes as far as this run knows.
 bool DataFileHolds(const std::vector<uint8_t>& bytes);
 
 struct DataFileWrite {
-    bool written = false;
-    std::string keptAs;         // the file found on disk was first kept under this path
-    bool firstKept = false;     // ... and it is the first kept in this run
+    DWORD error = ERROR_SUCCESS;    // ERROR_SUCCESS: written
+    KeptFiles kept;                 // files found on disk and kept aside by this write
 };
-// Puts bytes in place of the file by the rule above, trying again while another program holds it.
+// Puts bytes in place of the file by the rule above. Each step that meets a file another program
+// holds is tried again by itself.
 DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes);

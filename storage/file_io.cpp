@@ -2,18 +2,27 @@
 #include <algorithm>
 #include <cstdio>
 
+DWORD g_dataFileRetryMs = DATA_FILE_RETRY_MS;
+
 BOOL (WINAPI *g_pfnWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
 BOOL (WINAPI *g_pfnFlushFileBuffers)(HANDLE) = FlushFileBuffers;
 BOOL (WINAPI *g_pfnReplaceFileA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) = ReplaceFileA;
+BOOL (WINAPI *g_pfnMoveFileExA)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+void (WINAPI *g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 
 static DWORD LastErrorUnless(BOOL done)
 {
     return done ? ERROR_SUCCESS : GetLastError();
 }
 
-static bool FileIsThere(const char* path)
+static bool FileIsThere(const std::string& path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+static bool IsTakenError(DWORD error)
+{
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
 bool IsNoFileError(DWORD error)
@@ -21,34 +30,67 @@ bool IsNoFileError(DWORD error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// ReplaceFile says 1175 when it could not remove the old file, most often because it is open.
+// ReplaceFile says 1175 when it could not remove the old file and 1176 when it could not rename
+// the new one; with a backup name both keep their names, most often because one of them is open.
 static bool IsHeldError(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-        || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        || error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
-DWORD RetryWhileHeld(const std::function<DWORD()>& attempt)
+DWORD RetryWhileHeld(const std::function<DWORD()>& step)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        const DWORD error = attempt();
-        if (!IsHeldError(error) || GetTickCount() - start >= DATA_FILE_RETRY_MS)
+        const DWORD error = step();
+        const DWORD waited = GetTickCount() - start;
+        if (!IsHeldError(error) || waited >= g_dataFileRetryMs)
             return error;
-        Sleep(100);
+        Sleep(std::min<DWORD>(100, g_dataFileRetryMs - waited));
     }
 }
 
-DWORD ReadFileOnce(const char* path, size_t limit, std::vector<uint8_t>& bytes, bool& cut)
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow && a.size == b.size
+        && CompareFileTime(&a.written, &b.written) == 0;
+}
+
+static DWORD IdentityOfHandle(HANDLE file, FileIdentity& identity)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
+        return GetLastError();
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.indexHigh = info.nFileIndexHigh;
+    identity.indexLow = info.nFileIndexLow;
+    identity.size = (static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.written = info.ftLastWriteTime;
+    return ERROR_SUCCESS;
+}
+
+DWORD IdentityOf(const std::string& path, FileIdentity& identity)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    const DWORD error = IdentityOfHandle(file, identity);
+    CloseHandle(file);
+    return error;
+}
+
+DWORD ReadFileOnce(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& cut,
+                   FileIdentity* identity)
 {
     bytes.clear();
     cut = false;
     // Other readers (a virus scanner, a backup) may look at it meanwhile.
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
     LARGE_INTEGER size = {};
-    bool ok = GetFileSizeEx(file, &size) != 0;
+    bool ok = GetFileSizeEx(file, &size) != 0 && (!identity || IdentityOfHandle(file, *identity) == ERROR_SUCCESS);
     if (ok) {
         cut = static_cast<ULONGLONG>(size.QuadPart) > limit;
         bytes.resize(static_cast<size_t>(std::min<ULONGLONG>(size.QuadPart, limit)));
@@ -76,17 +118,52 @@ DWORD CheckReplaceable(const char* path)
     return ERROR_SUCCESS;
 }
 
-// Same length as the data file's path, so it fits wherever that fits.
-static std::string TemporaryPathFor(const char* path)
+std::string FolderPartOf(const std::string& path)
 {
-    std::string temporary(path);
-    const std::string extension = ".bin";
-    if (temporary.size() >= extension.size()
-        && temporary.compare(temporary.size() - extension.size(), extension.size(), extension) == 0)
-        temporary.replace(temporary.size() - 3, 3, "tmp");
-    else
-        temporary += ".tmp";
-    return temporary;
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool PathFits(const std::string& path)
+{
+    return path.size() < MAX_PATH;
+}
+
+// "notes~XXXX.tmp" beside the data file; in a folder too long for it, "~XXXX.tmp", which fits
+// wherever "notes.bin" fits.
+static std::string TemporaryPath(const std::string& folder, unsigned number)
+{
+    char name[32];
+    snprintf(name, sizeof name, "notes~%04X.tmp", number & 0xFFFF);
+    return PathFits(folder + name) ? folder + name : folder + (name + 5);
+}
+
+// The first name tried differs from process to process and from save to save.
+static unsigned NextTemporaryNumber()
+{
+    static unsigned next = GetCurrentProcessId() * 7919u + GetTickCount();
+    return next++;
+}
+
+static DWORD CreateNewTemporary(const char* path, std::string& name, HANDLE& file)
+{
+    const std::string folder = FolderPartOf(path);
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int tries = 0; tries < 256 && IsTakenError(error); ++tries) {
+        name = TemporaryPath(folder, NextTemporaryNumber());
+        file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    return error;
+}
+
+DWORD CreateTemporaryFile(const char* path, std::string& name)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const DWORD error = CreateNewTemporary(path, name, file);
+    if (!error)
+        CloseHandle(file);
+    return error;
 }
 
 static bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes)
@@ -106,35 +183,66 @@ static bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes)
     return true;
 }
 
-// The whole of bytes, flushed, in a file of that name. A file that could not be opened is left
-// as it was (it may hold the notes of a save that could not be put in place); one that was
-// written in part is deleted.
-static DWORD WriteFlushed(const std::string& path, const std::vector<uint8_t>& bytes)
+DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, std::string& name,
+                         FileIdentity& identity)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError();
-    DWORD error = LastErrorUnless(WriteAll(file, bytes) && g_pfnFlushFileBuffers(file));
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = CreateNewTemporary(path, name, file);
+    if (error)
+        return error;
+    error = LastErrorUnless(WriteAll(file, bytes) && g_pfnFlushFileBuffers(file));
+    if (!error)
+        error = IdentityOfHandle(file, identity);
     const DWORD closeError = LastErrorUnless(CloseHandle(file));
     error = error ? error : closeError;
     if (error)
-        DeleteFileA(path.c_str());
+        DeleteFileA(name.c_str());
     return error;
 }
 
-// An existing file is replaced with ReplaceFile, which keeps its attributes (hidden, say) and its
-// security. Where there was none, or ReplaceFile lost it (1176: it removed the old file and then
-// could not rename the new one, say because a scanner had just opened it), the new file is moved
-// into its place.
-static DWORD PutInPlace(const std::string& temporary, const char* path)
+std::vector<std::string> FindTemporaryFiles(const char* path)
+{
+    const std::string folder = FolderPartOf(path);
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*.tmp").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        // Exactly the names a save gives (the pattern also meets short 8.3 names of others).
+        unsigned number = 0;
+        char tail = 0;
+        const std::string name = folder + entry.cFileName;
+        const bool ours = (sscanf(entry.cFileName, "notes~%4X.tm%c", &number, &tail) == 2
+                           || sscanf(entry.cFileName, "~%4X.tm%c", &number, &tail) == 2)
+                       && name == TemporaryPath(folder, number);
+        if ((ours || lstrcmpiA(entry.cFileName, "notes.tmp") == 0) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            found.push_back(name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+static DWORD Replace(const char* path, const std::string& temporary, const std::string& backup)
+{
+    return RetryWhileHeld([&] {
+        return LastErrorUnless(g_pfnReplaceFileA(path, temporary.c_str(), backup.c_str(),
+                                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+    });
+}
+
+DWORD PutInPlace(const std::string& temporary, const char* path, const std::string& backup)
 {
     const DWORD attributes = GetFileAttributesA(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    DWORD error = existed ? LastErrorUnless(g_pfnReplaceFileA(path, temporary.c_str(), nullptr,
-                                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-                          : LastErrorUnless(MoveFileExA(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH));
-    if (error && existed && !FileIsThere(path))
-        error = LastErrorUnless(MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    DWORD error = existed ? Replace(path, temporary, backup) : ERROR_FILE_NOT_FOUND;
+    // Should a backup name that exists be refused, the reserved empty file makes way.
+    if (IsTakenError(error) && DeleteFileA(backup.c_str()))
+        error = Replace(path, temporary, backup);
+    // None there, or the replace lost it on the way (1177: the old file is the backup already):
+    // the new file goes into the empty place, never over a file that appeared meanwhile.
+    if (error && !FileIsThere(path))
+        error = RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH)); });
     // Windows carries the attributes over; Wine's ReplaceFile and a move do not.
     const DWORD kept = existed ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
     if (!error && kept && (GetFileAttributesA(path) & kept) != kept)
@@ -142,44 +250,36 @@ static DWORD PutInPlace(const std::string& temporary, const char* path)
     return error;
 }
 
-DWORD ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes)
+// The kept name for counter (1, 2, …) with its time stamp; where that does not fit the path
+// limit, "notes-N.bin", and in the longest folders "N.bin".
+static std::string KeptPath(const std::string& folder, const SYSTEMTIME& now, int counter)
 {
-    if (!path || !*path)
-        return ERROR_PATH_NOT_FOUND;
-    const std::string temporary = TemporaryPathFor(path);
-    DWORD error = WriteFlushed(temporary, bytes);
-    if (error)
-        return error;
-    error = PutInPlace(temporary, path);
-    // Without the file in place the temporary file is the only copy of the notes on disk.
-    if (error && FileIsThere(path))
-        DeleteFileA(temporary.c_str());
-    return error;
+    char stamp[40];
+    snprintf(stamp, sizeof stamp, "notes-%04u-%02u-%02u-%02u-%02u-%02u", now.wYear, now.wMonth, now.wDay,
+             now.wHour, now.wMinute, now.wSecond);
+    const std::string suffix = counter > 1 ? "-" + std::to_string(counter) : "";
+    for (const std::string& name : { stamp + suffix + ".bin", "notes-" + std::to_string(counter) + ".bin" })
+        if (PathFits(folder + name))
+            return folder + name;
+    return folder + std::to_string(counter) + ".bin";
 }
 
-DWORD KeepFileAside(const char* path, const SYSTEMTIME& now, std::string& keptAs)
+DWORD KeepFileAside(const std::string& file, const char* path, std::string& keptAs)
 {
-    const std::string whole(path);
-    const size_t slash = whole.find_last_of("\\/");
-    size_t dot = whole.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        dot = whole.size();
-    char stamp[32];
-    snprintf(stamp, sizeof stamp, "-%04u-%02u-%02u-%02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
+    const std::string folder = FolderPartOf(path);
+    SYSTEMTIME now;
+    g_pfnGetLocalTime(&now);
     DWORD error = ERROR_FILE_EXISTS;
-    for (int counter = 1; counter < 1000 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++counter) {
-        const std::string name = whole.substr(0, dot) + stamp + (counter > 1 ? "-" + std::to_string(counter) : "")
-                               + whole.substr(dot);
-        error = LastErrorUnless(CopyFileA(path, name.c_str(), TRUE));
-        if (!error) {
-            // The user is told its name: hidden, it could not be found.
-            const DWORD attributes = GetFileAttributesA(name.c_str());
-            const DWORD shown = attributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-            if (attributes != INVALID_FILE_ATTRIBUTES && shown != attributes)
-                SetFileAttributesA(name.c_str(), shown ? shown : FILE_ATTRIBUTE_NORMAL);
+    for (int counter = 1; counter < 1000 && IsTakenError(error); ++counter) {
+        const std::string name = KeptPath(folder, now, counter);
+        error = RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(file.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)); });
+        if (!error)
             keptAs = name;
-        }
     }
+    // The user is told its name: hidden, it could not be found.
+    const DWORD attributes = error ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(keptAs.c_str());
+    const DWORD shown = attributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    if (attributes != INVALID_FILE_ATTRIBUTES && shown != attributes)
+        SetFileAttributesA(keptAs.c_str(), shown ? shown : FILE_ATTRIBUTE_NORMAL);
     return error;
 }

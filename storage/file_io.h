@@ -1,5 +1,6 @@
-// Whole-file reads and replaces that outlast other programs: a file held for a moment (a virus
-// scanner, a sync client) is tried again, and a failed replace never loses both copies.
+// File steps that outlast other programs and power cuts: a file held for a moment (a virus
+// scanner, a sync client) is tried again, new files never take an existing name, and nothing
+// is replaced without the old file staying somewhere under a name of its own.
 // Every function returns ERROR_SUCCESS or the Win32 error that stopped it.
 #pragma once
 #include <windows.h>
@@ -10,32 +11,61 @@
 
 // How long a file that another program holds is tried again.
 constexpr DWORD DATA_FILE_RETRY_MS = 2000;
+// The time in force: DATA_FILE_RETRY_MS, lowered by tests so they need not wait seconds.
+extern DWORD g_dataFileRetryMs;
 
-// The file calls of a write go through these pointers, so tests can make a disk fill up half-way,
-// a flush fail or the final replace fail as the real calls do.
+// The calls of a save go through these pointers, so tests can make a disk fill up half-way, a
+// flush or a replace fail, a scanner hold a file, or the clock stand still, as the real calls do.
 extern BOOL (WINAPI *g_pfnWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 extern BOOL (WINAPI *g_pfnFlushFileBuffers)(HANDLE);
 extern BOOL (WINAPI *g_pfnReplaceFileA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+extern BOOL (WINAPI *g_pfnMoveFileExA)(LPCSTR, LPCSTR, DWORD);
+extern void (WINAPI *g_pfnGetLocalTime)(LPSYSTEMTIME);
 
 // No such file, or no such folder (a drive that is not there yet).
 bool IsNoFileError(DWORD error);
 
-// Runs attempt again every 100 ms while it fails because another program holds the file, for
-// DATA_FILE_RETRY_MS at most; its last result.
-DWORD RetryWhileHeld(const std::function<DWORD()>& attempt);
+// Runs step again every 100 ms while it fails because another program holds a file, for
+// g_dataFileRetryMs at most; its last result.
+DWORD RetryWhileHeld(const std::function<DWORD()>& step);
+
+// What tells a file from another without reading it: a file replaced, rewritten or restored
+// elsewhere differs in at least one of these.
+struct FileIdentity {
+    DWORD volume = 0, indexHigh = 0, indexLow = 0;
+    ULONGLONG size = 0;
+    FILETIME written = {};
+};
+bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
+DWORD IdentityOf(const std::string& path, FileIdentity& identity);
 
 // The first limit bytes of the file; cut tells whether it holds more.
-DWORD ReadFileOnce(const char* path, size_t limit, std::vector<uint8_t>& bytes, bool& cut);
+DWORD ReadFileOnce(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& cut,
+                   FileIdentity* identity = nullptr);
 
 // An existing file must be ours to replace: read-only or refused to us, it is not.
 DWORD CheckReplaceable(const char* path);
 
-// Writes bytes to a temporary file beside path, flushes it and puts it in place of path
-// (ReplaceFile where path exists, so its attributes and security stay). The temporary file is
-// deleted only while path is in place; where neither the replace nor a move could put it there,
-// it stays, holding the new bytes.
-DWORD ReplaceFileContents(const char* path, const std::vector<uint8_t>& bytes);
+// Names beside path: the folder's path with a backslash, and whether a name there fits MAX_PATH.
+std::string FolderPartOf(const std::string& path);
+bool PathFits(const std::string& path);
 
-// Copies path beside itself as stem-YYYY-MM-DD-hh-mm-ss.ext (-2, -3 … where that name is taken),
-// never over another file. The copy's path goes to keptAs.
-DWORD KeepFileAside(const char* path, const SYSTEMTIME& now, std::string& keptAs);
+// A new, empty temporary file beside path ("notes~XXXX.tmp", or "~XXXX.tmp" where that would not
+// fit), made with CREATE_NEW, so that it never is another writer's.
+DWORD CreateTemporaryFile(const char* path, std::string& name);
+// Writes bytes to a new temporary file beside path and flushes it. identity is the file's as
+// written; a file that could not be written whole is deleted, one written whole is not.
+DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, std::string& name,
+                         FileIdentity& identity);
+// Temporary files of a save of this program beside path, the old fixed "notes.tmp" included.
+std::vector<std::string> FindTemporaryFiles(const char* path);
+
+// Puts temporary in place of path. An existing path is replaced with ReplaceFile, which keeps its
+// attributes and security, and moved to backup (a temporary file that this save reserved); where
+// it is gone, the new file goes into its place, never over a file that appeared meanwhile.
+DWORD PutInPlace(const std::string& temporary, const char* path, const std::string& backup);
+
+// Renames file beside path as stem-YYYY-MM-DD-hh-mm-ss.ext (-2, -3 … where that name is taken; a
+// shorter name where that would not fit), never over another file, and unhides it: the user is
+// told its name. The new path goes to keptAs.
+DWORD KeepFileAside(const std::string& file, const char* path, std::string& keptAs);

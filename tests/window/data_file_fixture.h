@@ -1,5 +1,6 @@
 // The data folder of a window test: notes.bin as the program writes and reads it there, and the
-// other programs that meet it (holding it open a while).
+// other programs that meet it (holding it open a while). Files held past the retry are tried for
+// TEST_RETRY_MS, not for seconds.
 #pragma once
 #include "notes/note_collection.h"
 #include "notes/note_store.h"
@@ -8,6 +9,7 @@
 #include "storage/note_codec.h"
 #include "storage/settings.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/poll.h"
 #include <string>
 #include <vector>
 
@@ -19,6 +21,12 @@ inline const std::vector<uint8_t> EXAMPLE_BYTES = {
 
 inline const char SAVE_ERROR[] = "Nelze vytvořit datový soubor";
 inline const char LOAD_ERROR[] = "Nelze načíst datový soubor";
+inline const char KEPT_TEXT[] = "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
+                                "Jeho dosavadní obsah je uschován v souboru:\n";
+inline const char LEFTOVER_TEXT[] = "Ve složce s daty zůstal soubor nedokončeného uložení (například po výpadku proudu).\n"
+                                    "Je uschován v souboru:\n";
+
+constexpr DWORD TEST_RETRY_MS = 400;
 
 inline StoredNote Stored(int32_t x, int32_t y, const std::string& text, COLORREF color = RGB(0, 0, 255),
                   uint8_t state = NOTE_PACKED)
@@ -81,8 +89,26 @@ private:
     HANDLE thread_ = nullptr;
 };
 
+// A name that a save gives its temporary files.
+inline bool IsTemporaryName(const std::string& name)
+{
+    return name.size() == 14 && name.compare(0, 6, "notes~") == 0 && name.compare(10, 4, ".tmp") == 0;
+}
+
 class DataFileTest : public AppTest {
 protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        g_dataFileRetryMs = TEST_RETRY_MS;
+    }
+    void TearDown() override
+    {
+        AppTest::TearDown();
+        g_dataFileRetryMs = DATA_FILE_RETRY_MS;
+        g_maxDataFileSize = MAX_DATA_FILE_SIZE;
+    }
+
     std::string DataPath() const { return folder.File("notes.bin"); }
     std::vector<uint8_t> Saved() const { return ReadFileBytes(DataPath()); }
 
@@ -99,8 +125,30 @@ protected:
     {
         ASSERT_TRUE(WriteFileBytes(DataPath(), bytes));
         std::vector<uint8_t> read;
-        ASSERT_EQ(DataFileRead::READ, ReadDataFile(read));
+        KeptFiles kept;
+        ASSERT_EQ(DataFileRead::READ, ReadDataFile(read, kept));
     }
+
+    // Files beside notes.bin, as full paths: the kept files, and temporary files where a save left any.
+    std::vector<std::string> FilesBeside() const
+    {
+        std::vector<std::string> beside;
+        for (const std::string& name : FolderEntries(folder.Path()))
+            if (name != "notes.bin")
+                beside.push_back(folder.File(name));
+        return beside;
+    }
+    std::vector<std::string> TemporaryFiles() const
+    {
+        std::vector<std::string> temporary;
+        for (const std::string& name : FolderEntries(folder.Path()))
+            if (IsTemporaryName(name))
+                temporary.push_back(folder.File(name));
+        return temporary;
+    }
+
+    // Every save asked for so far is on disk, and what it had to say was said.
+    static void SettleSaves() { PumpPending(); }
 
     size_t NoteWindowCount() const { return TopWindows(0, NOTE_CLASS_NAME, false).size(); }
 

@@ -261,7 +261,7 @@ BOOL WINAPI ReplaceFails(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID)
     return FALSE;
 }
 
-class FlushOrReplaceFailureTest : public DataFileTest, public ::testing::WithParamInterface<const char*> {
+class FlushOrReplaceFailureTest : public DataFileTest {
 protected:
     void TearDown() override
     {
@@ -271,192 +271,46 @@ protected:
     }
 };
 
-TEST_P(FlushOrReplaceFailureTest, FailsTheSaveKeepsTheOldFileAndLeavesNoTemporaryFile)
+// A temporary file that may not be whole on disk holds nothing worth keeping.
+TEST_F(FlushOrReplaceFailureTest, FailedFlushKeepsTheOldFileAndLeavesNoTemporaryFile)
 {
     StartWindowsOnly();
     AddPackedNote(10, 20, "nová");
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
     ReadAtStart(old);
-    if (std::string(GetParam()) == "flush")
-        g_pfnFlushFileBuffers = FlushFails;
-    else
-        g_pfnReplaceFileA = ReplaceFails;
+    g_pfnFlushFileBuffers = FlushFails;
     ExpectFailedSave(old);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fails, FlushOrReplaceFailureTest, ::testing::Values("flush", "replace"));
-
-const char KEPT_TEXT[] = "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
-                         "Jeho dosavadní obsah je uschován v souboru:\n";
-
-class KeptFileTest : public DataFileTest {
-protected:
-    void TearDown() override
-    {
-        g_maxDataFileSize = MAX_DATA_FILE_SIZE;
-        DataFileTest::TearDown();
-    }
-    // A new run in an empty data folder.
-    void StartRun()
-    {
-        DestroyAllNotes();
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
-        ComposeDataFile();
-        BeginAutomaticSaves();
-        boxes.Clear();
-    }
-    // Files beside notes.bin, as full paths.
-    std::vector<std::string> KeptFiles() const
-    {
-        std::vector<std::string> kept;
-        for (const std::string& name : FolderEntries(folder.Path()))
-            if (name != "notes.bin")
-                kept.push_back(folder.File(name));
-        return kept;
-    }
-};
-
-// A save replaces notes.bin only when it holds what this run last read or wrote, or when there
-// was none and still is none. Any other file is first kept beside it, and the first file kept in
-// a run is announced by name; the notes of the run are then written as always.
-TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
+// A replace that fails leaves the old file in place and the new notes, whole, beside it until a
+// later save puts newer ones in place: should the program end now, the next start keeps them.
+TEST_F(FlushOrReplaceFailureTest, FailedReplaceKeepsTheOldFileAndTheNewNotesBesideIt)
 {
     StartWindowsOnly();
-    const std::vector<uint8_t> mine = EncodeNotes({ Stored(20, 30, "moje"), Stored(40, 50, "druhá") });
-    const std::vector<uint8_t> theirs = EncodeNotes({ Stored(60, 70, "z jiného počítače") });
-    std::vector<uint8_t> trailing = mine;
-    trailing.push_back(0xEE);
-    std::vector<uint8_t> longer = mine;
-    longer.insert(longer.end(), theirs.begin(), theirs.end());
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> atStart;   // notes.bin when the run starts (empty: none)
-        std::vector<uint8_t> before;    // notes.bin just before the save, as another program left it
-        std::function<void()> meanwhile;
-        bool kept;
-    };
-    const Case cases[] = {
-        { "unchanged", mine, {}, nullptr, false },
-        { "no file, and still none", {}, {}, nullptr, false },
-        { "appeared after a start without a file", {}, theirs, nullptr, true },
-        { "damaged", std::vector<uint8_t>(mine.begin(), mine.end() - 3), {}, nullptr, true },
-        { "bytes after the last record", trailing, {}, nullptr, true },
-        { "cut at the size limit", longer, {}, [&] { g_maxDataFileSize = mine.size(); }, true },
-        { "changed by another program", mine, theirs, nullptr, true },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        StartRun();
-        if (!c.atStart.empty())
-            ASSERT_TRUE(WriteFileBytes(DataPath(), c.atStart));
-        if (c.meanwhile)
-            c.meanwhile();
-        LoadNotes();
-        g_maxDataFileSize = MAX_DATA_FILE_SIZE;
-        if (!Notes.count)
-            AddPackedNote(80, 90, "nová");
-        if (!c.before.empty())
-            ASSERT_TRUE(WriteFileBytes(DataPath(), c.before));
-        const std::vector<uint8_t> onDisk = ReadFileBytes(DataPath());
-
-        SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_GREEN, 0);
-        const std::vector<StoredNote> saved = DecodeNotes(Saved().data(), Saved().size()).notes;
-        ASSERT_EQ(static_cast<size_t>(Notes.count), saved.size()) << "the run's notes were not written";
-        EXPECT_EQ(RGB(0, 208, 0), saved[0].color);
-        if (!c.kept) {
-            EXPECT_TRUE(KeptFiles().empty());
-            EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-            continue;
-        }
-        ASSERT_EQ(1u, KeptFiles().size()) << "nothing kept, or more than once";
-        const std::string kept = KeptFiles()[0];
-        EXPECT_EQ(0u, kept.find(folder.File("notes-"))) << kept;
-        EXPECT_EQ(onDisk, ReadFileBytes(kept)) << "the kept file is not the one that was on disk";
-        ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-        EXPECT_EQ(KEPT_TEXT + kept, boxes.Boxes()[0].text);
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
-    }
-
-    // Changed elsewhere again in the run of the last case: kept again, under another name,
-    // without a box.
-    const std::vector<std::string> first = KeptFiles();
-    ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
-    boxes.Clear();
-    SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_BLUE, 0);
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-    ASSERT_EQ(first.size() + 1, KeptFiles().size());
-    SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_RED, 0);
-    EXPECT_EQ(first.size() + 1, KeptFiles().size()) << "a file this run wrote was kept";
-
-    // Kept files in one second never replace one another.
-    const SYSTEMTIME now = { 2026, 12, 2, 8, 9, 5, 7, 0 };
-    std::string names[3];
-    for (std::string& name : names)
-        ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), KeepFileAside(DataPath().c_str(), now, name));
-    EXPECT_EQ(folder.File("notes-2026-12-08-09-05-07.bin"), names[0]);
-    EXPECT_EQ(folder.File("notes-2026-12-08-09-05-07-2.bin"), names[1]);
-    EXPECT_EQ(folder.File("notes-2026-12-08-09-05-07-3.bin"), names[2]);
-}
-
-// ReplaceFile when a scanner opens the new file the moment it is closed: the old file is already
-// gone, the new one cannot be renamed (1176), and the scanner lets go after ScannerMs.
-DWORD ScannerMs;
-std::unique_ptr<FileHolder> Scanner;
-BOOL WINAPI ReplaceLosesTheOldFile(LPCSTR replaced, LPCSTR replacement, LPCSTR, DWORD, LPVOID, LPVOID)
-{
-    Scanner.reset(new FileHolder(replacement, ScannerMs));
-    DeleteFileA(replaced);
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-    return FALSE;
-}
-
-class ReplaceLosesTheOldFileTest : public DataFileTest {
-protected:
-    void SetUp() override
-    {
-        DataFileTest::SetUp();
-        g_pfnReplaceFileA = ReplaceLosesTheOldFile;
-    }
-    void TearDown() override
-    {
-        Scanner.reset();
-        g_pfnReplaceFileA = ReplaceFileA;
-        DataFileTest::TearDown();
-    }
-};
-
-// The new bytes, then only in the temporary file, are moved into place once the scanner lets go;
-// while it holds them past the retry the save fails and the temporary file is kept, never deleted.
-TEST_F(ReplaceLosesTheOldFileTest, NewFileIsMovedIntoPlaceAndNeverDeletedWhileItIsTheOnlyCopy)
-{
-    StartWindowsOnly();
-    ReadAtStart(EXAMPLE_BYTES);
     HWND note = AddPackedNote(10, 20, "nová");
-    ScannerMs = 500;
-    ASSERT_EQ(1, SaveNotes()) << boxes.Summary();
-    ASSERT_TRUE(Scanner && Scanner->Holds()) << "ReplaceFile was not called";
-    const std::vector<uint8_t> first = Saved();
-    ASSERT_EQ(1u, DecodeNotes(first.data(), first.size()).notes.size());
-    EXPECT_EQ("nová", DecodeNotes(first.data(), first.size()).notes[0].text);
-    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-
-    ScannerMs = DATA_FILE_RETRY_MS + 1000;
-    SetNoteColor(note, RGB(0, 208, 0));
+    const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
+    ReadAtStart(old);
+    g_pfnReplaceFileA = ReplaceFails;
     EXPECT_EQ(0, SaveNotes());
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-    Scanner.reset();
-    EXPECT_FALSE(FileExists(DataPath()));
-    const std::vector<uint8_t> kept = ReadFileBytes(folder.File("notes.tmp"));
-    ASSERT_EQ(1u, DecodeNotes(kept.data(), kept.size()).notes.size()) << "the only copy was deleted";
-    EXPECT_EQ(RGB(0, 208, 0), DecodeNotes(kept.data(), kept.size()).notes[0].color);
+    EXPECT_EQ(old, Saved());
+    ASSERT_EQ(1u, FilesBeside().size()) << "expected the new notes beside notes.bin, and nothing else";
+    ASSERT_EQ(1u, TemporaryFiles().size());
+    const std::vector<uint8_t> waiting = ReadFileBytes(TemporaryFiles()[0]);
+    ASSERT_EQ(1u, DecodeNotes(waiting.data(), waiting.size()).notes.size());
+    EXPECT_EQ("nová", DecodeNotes(waiting.data(), waiting.size()).notes[0].text);
 
-    // The next save puts it in place.
+    // A second failure leaves only the newer notes; the first save that succeeds, nothing.
+    SetNoteColor(note, RGB(0, 208, 0));
+    EXPECT_EQ(0, SaveNotes());
+    ASSERT_EQ(1u, FilesBeside().size());
+    const std::vector<uint8_t> newer = ReadFileBytes(TemporaryFiles()[0]);
+    EXPECT_EQ(RGB(0, 208, 0), DecodeNotes(newer.data(), newer.size()).notes.at(0).color);
+    g_pfnReplaceFileA = ReplaceFileA;
     boxes.Clear();
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-    EXPECT_EQ(kept, Saved());
+    EXPECT_EQ(newer, Saved());
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
 }
 
@@ -471,46 +325,73 @@ TEST_F(DataFileTest, ReadOnlyFileIsNeitherReplacedNorChanged)
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// Another program holds notes.bin open at start-up (share mode 0) for longer than the retry:
-// one box, no notes, and no save of this run replaces the file, not even after it is let go.
-TEST_F(DataFileTest, FileLockedLongerThanTheRetryIsReportedAndNeverReplaced)
+// Another program holds notes.bin open at start-up (share mode 0) for longer than the retry: one
+// box and no notes. The file is not known, so it is not replaced while it is still held, and the
+// first save after it is let go keeps it aside before writing the notes of this run.
+TEST_F(DataFileTest, FileLockedAtStartIsReportedAndKeptAsideByTheFirstSaveThatCanReplaceIt)
 {
     StartWindowsOnly();
     ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
     {
-        FileHolder holder(DataPath(), DATA_FILE_RETRY_MS + 500);
+        FileHolder holder(DataPath(), TEST_RETRY_MS * 5);
         ASSERT_TRUE(holder.Holds());
         const DWORD start = GetTickCount();
         EXPECT_EQ(0, LoadNotes());
-        EXPECT_GE(GetTickCount() - start, DATA_FILE_RETRY_MS - 100) << "gave up before the retry time";
+        EXPECT_GE(GetTickCount() - start, TEST_RETRY_MS - 100) << "gave up before the retry time";
+        EXPECT_EQ(0, Notes.count);
+        ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+        EXPECT_EQ(LOAD_ERROR, boxes.Boxes()[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
+        AddPackedNote(10, 20, "nová");
+        boxes.Clear();
+        EXPECT_EQ(0, SaveNotes()) << "saved while the file was held";
     }
-    EXPECT_EQ(0, Notes.count);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(LOAD_ERROR, boxes.Boxes()[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Boxes()[0].flags & (MB_TYPEMASK | MB_ICONMASK));
-
-    AddPackedNote(10, 20, "nová");
-    ExpectFailedSave(EXAMPLE_BYTES);
-    boxes.Clear();
-    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_PACKALL, 0);
-    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_ADD, 0);
-    EXPECT_EQ(1u, boxes.Count()) << "automatic saves: " << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+    boxes.Clear();
+    EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+    const std::vector<std::string> kept = FilesBeside();
+    ASSERT_EQ(1u, kept.size());
+    EXPECT_EQ(EXAMPLE_BYTES, ReadFileBytes(kept[0])) << "the file that could not be read is lost";
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(KEPT_TEXT + kept[0], boxes.Boxes()[0].text);
+    ASSERT_EQ(1u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
+    EXPECT_EQ("nová", DecodeNotes(Saved().data(), Saved().size()).notes[0].text);
 }
 
-// A lock let go within the retry only delays the start or a save; a reader that shares does not
-// even that. Held longer, a save fails as any other and leaves the file as it was.
+// ReplaceFile that meets a file held for a moment twice, then succeeds.
+int ReplaceHolds;
+BOOL WINAPI ReplaceHeldTwice(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID)
+{
+    if (ReplaceHolds-- > 0) {
+        SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
+        return FALSE;
+    }
+    return ReplaceFileA(replaced, replacement, backup, flags, nullptr, nullptr);
+}
+int WritesSeen;
+BOOL WINAPI CountedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    ++WritesSeen;
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+// A lock let go within the retry only delays the start or a save, and only its step is tried
+// again; a reader that shares does not even delay. Held longer, a save fails as any other and
+// leaves the file as it was.
 TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
 {
+    const DWORD moment = TEST_RETRY_MS / 2;
     StartWindowsOnly();
     ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
     {
-        FileHolder holder(DataPath(), 600);
+        FileHolder holder(DataPath(), moment);
         ASSERT_TRUE(holder.Holds());
         const DWORD start = GetTickCount();
         EXPECT_EQ(1, LoadNotes());
-        EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
+        EXPECT_GE(GetTickCount() - start, moment - 50) << "the lock was not met";
     }
     ASSERT_EQ(1, Notes.count);
     ExpectMarkAt(Notes.items[0].hwnd, 100, 50);
@@ -522,7 +403,7 @@ TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
     const DWORD again = GetTickCount();
     EXPECT_EQ(1, LoadNotes());
-    EXPECT_LT(GetTickCount() - again, 500u) << "waited for a reader that shares";
+    EXPECT_LT(GetTickCount() - again, moment) << "waited for a reader that shares";
     CloseHandle(reader);
     EXPECT_EQ(1, Notes.count);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
@@ -533,20 +414,34 @@ TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
     SetNoteColor(Notes.items[0].hwnd, RGB(0, 0, 255));
     {
-        FileHolder holder(DataPath(), 600);
+        FileHolder holder(DataPath(), moment);
         ASSERT_TRUE(holder.Holds());
         const DWORD start = GetTickCount();
         EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-        EXPECT_GE(GetTickCount() - start, 500u) << "the lock was not met";
+        EXPECT_GE(GetTickCount() - start, moment - 50) << "the lock was not met";
     }
     ASSERT_EQ(1u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
     EXPECT_EQ(RGB(0, 0, 255), DecodeNotes(Saved().data(), Saved().size()).notes[0].color);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 
+    // The replace met the hold: it alone is tried again, the notes are written once.
+    SetNoteColor(Notes.items[0].hwnd, RGB(255, 0, 0));
+    ReplaceHolds = 2;
+    WritesSeen = 0;
+    g_pfnReplaceFileA = ReplaceHeldTwice;
+    g_pfnWriteFile = CountedWrite;
+    EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+    g_pfnReplaceFileA = ReplaceFileA;
+    g_pfnWriteFile = WriteFile;
+    EXPECT_EQ(-1, ReplaceHolds) << "the replace was not tried again";
+    EXPECT_EQ(1, WritesSeen) << "the whole save was repeated";
+    EXPECT_EQ(RGB(255, 0, 0), DecodeNotes(Saved().data(), Saved().size()).notes.at(0).color);
+    EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+
     const std::vector<uint8_t> before = Saved();
     SetNoteColor(Notes.items[0].hwnd, RGB(0, 208, 0));
     {
-        FileHolder holder(DataPath(), DATA_FILE_RETRY_MS + 500);
+        FileHolder holder(DataPath(), TEST_RETRY_MS + 400);
         ASSERT_TRUE(holder.Holds());
         EXPECT_EQ(0, SaveNotes());
     }
