@@ -30,7 +30,6 @@ int InitApplication()
     SetDefaultSettings();
     LoadSettings();
     ComposeDataFile();
-    BeginAutomaticSaves();
     g_hMarkMenu = LoadPopupMenu(IDR_MARKMENU);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
         return 0;
@@ -51,15 +50,17 @@ int RunMessageLoop()
         TranslateMessage(&LoopMessage);
         DispatchMessageA(&LoopMessage);
     }
+    // Exit waited for its save; nothing is handed over since, and nothing is left in flight.
+    StopSaveWriter();
     return static_cast<int>(LoopMessage.wParam);
 }
 
 int Shutdown()
 {
-    if (!SaveNotes() && !AskYesNo("Memovky se nepodařilo uložit.\nPřesto ukončit program?"))
+    if (!SaveNotes(SaveKind::COMMAND) && !AskYesNo("Memovky se nepodařilo uložit.\nPřesto ukončit program?"))
         return 0;
     // Saved: destroying the windows must not write the file again.
-    EndAutomaticSaves();
+    EndSaves();
     DestroyAllNotes();
     RemoveTrayIcon();
     DestroyMenu(g_hTrayMenu);

@@ -71,7 +71,7 @@ static void OpenShellAddress(const char* address)
 static void OnMainCommand(WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case IDM_SAVE:      SaveNotes(); break;
+    case IDM_SAVE:      SaveNotes(SaveKind::COMMAND); break;
     case IDM_EXIT:      SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0); break;
     case IDM_ADD:
         if (AddNote(0, 0, nullptr, NOTE_EXPANDED))
@@ -94,7 +94,8 @@ static void OnMainCommand(WPARAM wParam)
 
 static void OnMainDestroy()
 {
-    EndAutomaticSaves();
+    EndSaves();
+    ReportSavesTo(nullptr, 0);
     DestroyMenu(g_hMarkMenu);
     g_hMarkMenu = nullptr;
     PostQuitMessage(0);
@@ -103,6 +104,7 @@ static void OnMainDestroy()
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_CREATE:         ReportSavesTo(window, WM_SAVE_DONE); break;
     case WM_PAINT:          PaintMainWindow(); break;
     case WM_CLOSE:
         if (!Shutdown())
@@ -110,8 +112,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_DESTROY:        OnMainDestroy(); break;
     case WM_NCDESTROY:      g_hMainWnd = nullptr; break;
-    case WM_QUERYENDSESSION: SaveNotes(); break;  // never asks: the log-off goes on
-    case WM_ENDSESSION:     if (wParam) EndAutomaticSaves(); break;  // saved; the system ends us
+    // Never asks, and no box holds the log-off up: a failure is told once this has returned.
+    case WM_QUERYENDSESSION: SaveNotes(SaveKind::SESSION_END); break;
+    case WM_ENDSESSION:     if (wParam) EndSaves(); break;  // saved; the system ends us
+    case WM_SAVE_DONE:      TellSaves(); break;
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:
         // Minimizing hides instead: the program lives in the notification area. Without an icon

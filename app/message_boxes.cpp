@@ -18,16 +18,31 @@ static LRESULT CALLBACK RaiseBox(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(BoxHook, code, wParam, lParam);
 }
 
+// A box without owner hands the activation, as it closes, to whatever window comes next, even
+// another program's: the window that was active gets it back, with the focus where it was.
+static void Reactivate(HWND active, HWND focus)
+{
+    if (!active || !IsWindow(active) || !IsWindowVisible(active) || !IsWindowEnabled(active))
+        return;
+    SetForegroundWindow(active);
+    SetActiveWindow(active);
+    if (focus && IsWindow(focus) && (focus == active || IsChild(active, focus)))
+        SetFocus(focus);
+}
+
 // No owner and task-modal: every window of the program is disabled while a box is open,
 // even when the main window is hidden. Top-most, or it could open unseen behind the notes.
 static int ShowBox(const char* text, UINT flags)
 {
+    HWND active = GetActiveWindow();
+    HWND focus = GetFocus();
     HHOOK outer = BoxHook;
     BoxHook = SetWindowsHookExA(WH_CBT, RaiseBox, nullptr, GetCurrentThreadId());
     const int answer = g_pfnMessageBox(nullptr, text, APP_TITLE, flags | MB_TASKMODAL | MB_TOPMOST);
     if (BoxHook)
         UnhookWindowsHookEx(BoxHook);
     BoxHook = outer;
+    Reactivate(active, focus);
     return answer;
 }
 

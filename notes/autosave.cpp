@@ -18,18 +18,7 @@ void SaveAfterChange(NoteChange change, HWND note)
 {
     if ((change == CHANGE_LEFT || change == CHANGE_TYPED) && !TextWaits(note))
         return;
-    // A save's box lets messages through, and a note that loses activation to it asks for a
-    // save again: that save waits until the box has closed, and then runs once.
-    static bool saving, asked;
-    if (saving) {
-        asked = true;
-        return;
-    }
-    saving = true;
-    do {
-        asked = false;
-        // Every change is saved at once; an unchanged collection is not written again.
-        SaveNotesIfChanged();
-    } while (asked);
-    saving = false;
+    // Every change is handed to the writer at once; an unchanged collection is not written again.
+    // Nothing here waits for a disk or opens a box.
+    SaveNotesIfChanged();
 }

@@ -15,9 +15,6 @@ static const char KEPT_LEFTOVER_TEXT[] =
     "Ve složce s daty zůstal soubor nedokončeného uložení (například po výpadku proudu).\n"
     "Je uschován v souboru:\n";
 
-static bool AutomaticFailureShown;      // an automatic save failed and said so; no save since
-static bool AutomaticSavesEnded;        // the program is ending: nothing writes any more
-
 // One question for almost every note (each one costs a conversion of the whole text): the buffer
 // is larger than most notes, and only a text that fills it is measured and read again.
 static std::string NoteText(HWND edit)
@@ -72,83 +69,88 @@ static StoredNote DescribeNote(const NoteRecord& note)
     return stored;
 }
 
-static std::vector<uint8_t> EncodeCollection()
+// Texts of notes whose edit boxes say they changed, as a save took them.
+using ChangedTexts = std::vector<std::pair<HWND, std::string>>;
+
+static std::vector<uint8_t> EncodeCollection(ChangedTexts& changed)
 {
     std::vector<StoredNote> notes;
     notes.reserve(Notes.count);
     // A record still without a window (a note being made, or one whose window could not be
     // made) holds no note yet.
-    for (int i = 0; i < Notes.count; ++i)
-        if (Notes.items[i].hwnd)
-            notes.push_back(DescribeNote(Notes.items[i]));
+    for (int i = 0; i < Notes.count; ++i) {
+        const NoteRecord& note = Notes.items[i];
+        if (!note.hwnd)
+            continue;
+        notes.push_back(DescribeNote(note));
+        if (SendMessageA(note.hwndEdit, EM_GETMODIFY, 0, 0))
+            changed.emplace_back(note.hwndEdit, notes.back().text);
+    }
     return EncodeNotes(notes);
 }
 
-// Every text is on disk now: the edit boxes' modify flags start again.
+// The changed texts of the newest save: their modify flags are cleared once that save is on disk,
+// where the text is still what it wrote. Until then a note left or paused in still asks to save.
+static struct {
+    unsigned save = 0;
+    ChangedTexts texts;
+} Handed;
+
 static void MarkTextsSaved()
 {
-    for (int i = 0; i < Notes.count; ++i)
-        if (Notes.items[i].hwndEdit)
-            SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
+    if (Handed.save && !SaveWritten(Handed.save))
+        return;
+    for (const auto& [edit, text] : Handed.texts)
+        if (IsWindow(edit) && NoteText(edit) == text)
+            SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+    Handed.texts.clear();
 }
 
-// The file holds the notes: every text is saved, and any earlier failure is over.
-static void NotesAreOnDisk()
+static void Remember(unsigned save, ChangedTexts& texts)
 {
-    AutomaticFailureShown = false;
+    Handed.save = save;
+    Handed.texts.swap(texts);
     MarkTextsSaved();
 }
 
-// The flags are cleared before any box, so that a note losing activation to the box finds
-// nothing left to save.
-static bool WriteNotes(const std::vector<uint8_t>& bytes)
+int SaveNotes(SaveKind kind)
 {
-    const DataFileWrite outcome = WriteDataFile(bytes);
-    if (!outcome.error)
-        NotesAreOnDisk();
-    // Only the first of a run: two copies of the program on one synced folder make copies, not boxes.
-    if (!outcome.kept.announce.empty())
-        WarningBox((KEPT_FILE_TEXT + outcome.kept.announce).c_str());
-    return !outcome.error;
-}
-
-int SaveNotes()
-{
-    if (!WriteNotes(EncodeCollection())) {
-        ErrorBox(SAVE_ERROR_TEXT);
-        return 0;
-    }
-    return 1;
-}
-
-int SaveNotesIfChanged()
-{
-    if (AutomaticSavesEnded)
+    ChangedTexts texts;
+    const unsigned save = SaveBytes(EncodeCollection(texts), kind);
+    if (!save)
         return 1;
-    const std::vector<uint8_t> bytes = EncodeCollection();
-    if (DataFileHolds(bytes)) {
-        NotesAreOnDisk();
-        return 1;
-    }
-    if (WriteNotes(bytes))
-        return 1;
-    // Once, not at every change while the disk stays unwritable; any save that succeeds ends it.
-    if (!AutomaticFailureShown) {
-        AutomaticFailureShown = true;
-        ErrorBox(SAVE_ERROR_TEXT);
-    }
-    return 0;
+    Remember(save, texts);
+    if (kind == SaveKind::COMMAND)
+        TellSaves();
+    return SaveWritten(save) ? 1 : 0;
 }
 
-void BeginAutomaticSaves()
+void SaveNotesIfChanged()
 {
-    AutomaticFailureShown = false;
-    AutomaticSavesEnded = false;
+    if (SavingEnded())
+        return;
+    ChangedTexts texts;
+    std::vector<uint8_t> bytes = EncodeCollection(texts);
+    unsigned save = 0;
+    if (SaveHolds(bytes, save) || (save = SaveBytes(std::move(bytes), SaveKind::AUTOMATIC)) != 0)
+        Remember(save, texts);
 }
 
-void EndAutomaticSaves()
+void TellSaves()
 {
-    AutomaticSavesEnded = true;
+    MarkTextsSaved();
+    // A box lets messages through: what comes meanwhile waits until it has closed.
+    if (!BeginSaveBox())
+        return;
+    for (SaveNews news = TakeSaveNews(); news.Any(); news = TakeSaveNews()) {
+        // Only the first of a run: two copies of the program on one synced folder make copies,
+        // not boxes.
+        if (!news.kept.empty())
+            WarningBox((KEPT_FILE_TEXT + news.kept).c_str());
+        if (news.failed)
+            ErrorBox(SAVE_ERROR_TEXT);
+    }
+    EndSaveBox();
 }
 
 int LoadNotes()
@@ -181,6 +183,7 @@ int LoadNotes()
     if (!decoded.whole || made < decoded.notes.size())
         DataFileReadInPart();
     // The texts are those of the file (an edit box made with a text may call itself modified).
-    MarkTextsSaved();
+    for (int i = 0; i < Notes.count; ++i)
+        SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
     return 1;
 }

@@ -3,6 +3,9 @@
 #include "storage/settings.h"
 #include <algorithm>
 
+static void BeginRunOfSaves();
+static void RememberRead(const std::vector<uint8_t>& bytes, bool holds);
+
 // What this run knows of DataFile.
 enum class Known {
     NOTHING,    // there was no file when this run last looked, and it has put none there since
@@ -30,6 +33,7 @@ static bool FileIsThere(const char* path)
 
 void ComposeDataFile()
 {
+    BeginRunOfSaves();
     Run = {};
     Settings.DataFile[0] = '\0';
     if (lstrlenA(Settings.DataFolder) + lstrlenA(DATA_FILE_NAME) < SETTINGS_TEXT_SIZE) {
@@ -89,6 +93,7 @@ static void SettleLeftovers(KeptFiles& kept)
 
 DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, KeptFiles& kept)
 {
+    WaitForSaves();
     bytes.clear();
     Run.known = Known::NOTHING;
     if (!Settings.DataFile[0])
@@ -107,13 +112,16 @@ DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, KeptFiles& kept)
     Run.known = cut ? Known::PART : Known::BYTES;
     Run.bytes = bytes;
     Run.identity = identity;
+    RememberRead(bytes, !cut);
     return DataFileRead::READ;
 }
 
 void DataFileReadInPart()
 {
+    WaitForSaves();
     if (Run.known == Known::BYTES)
         Run.known = Known::PART;
+    RememberRead({}, false);
 }
 
 bool DataFileHolds(const std::vector<uint8_t>& bytes)
@@ -197,4 +205,214 @@ DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes)
     Run.waiting.clear();
     DeleteReplaced();
     return outcome;
+}
+
+// The writer thread and what passes between it and the window thread, under Writer.lock.
+static struct {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;  // to the writer: bytes wait, or stop
+    CONDITION_VARIABLE done = CONDITION_VARIABLE_INIT;  // to the window thread: a save ended
+    HANDLE thread = nullptr;
+    bool stopping = false;
+    HWND window = nullptr;
+    UINT message = 0;
+    std::vector<uint8_t> bytes;         // handed over, not yet begun
+    SaveKind kind = SaveKind::AUTOMATIC;
+    unsigned waiting = 0;               // their number; 0: nothing waits
+    bool busy = false;
+    unsigned handed = 0, ended = 0, written = 0;    // numbers of the newest such saves
+    std::vector<uint8_t> newest;        // the newest bytes handed over, or read at the start
+    unsigned newestNumber = 0;          // ... their save's number, 0 for those read
+    bool holds = false;                 // ... and they are on disk, or on their way
+    bool failureTold = false;           // a failure was told; no save has succeeded since
+    SaveNews news;
+} Writer;
+
+// Window thread only.
+static struct {
+    bool boxOpen = false;
+    bool ended = false;
+} Telling;
+
+class WriterLock {
+public:
+    WriterLock() { AcquireSRWLockExclusive(&Writer.lock); }
+    ~WriterLock() { ReleaseSRWLockExclusive(&Writer.lock); }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+};
+
+static void WaitUntil(const std::function<bool()>& done)
+{
+    while (!done())
+        SleepConditionVariableSRW(&Writer.done, &Writer.lock, INFINITE, 0);
+}
+
+// What the user is told of a save that ended: the run's first kept file, except at the end of
+// the session, where nobody should have to answer a box; a failure always when asked for, and
+// once for a run of automatic saves that fail.
+static void NoteNews(const DataFileWrite& outcome, SaveKind kind)
+{
+    if (!outcome.kept.announce.empty() && kind != SaveKind::SESSION_END)
+        Writer.news.kept = outcome.kept.announce;
+    if (!outcome.error) {
+        Writer.failureTold = false;
+    } else if (kind != SaveKind::AUTOMATIC || !Writer.failureTold) {
+        Writer.news.failed = true;
+        Writer.failureTold = true;
+    }
+}
+
+// Writes what waits, with Writer.lock held, which is let go during the file work.
+static void WriteWaiting()
+{
+    const unsigned number = Writer.waiting;
+    const SaveKind kind = Writer.kind;
+    std::vector<uint8_t> bytes;
+    bytes.swap(Writer.bytes);
+    Writer.waiting = 0;
+    Writer.busy = true;
+    ReleaseSRWLockExclusive(&Writer.lock);
+    const DataFileWrite outcome = WriteDataFile(bytes);
+    const bool holds = !outcome.error && DataFileHolds(bytes);
+    AcquireSRWLockExclusive(&Writer.lock);
+    Writer.busy = false;
+    Writer.ended = number;
+    if (!outcome.error)
+        Writer.written = number;
+    if (number == Writer.handed)
+        Writer.holds = holds;
+    NoteNews(outcome, kind);
+    WakeAllConditionVariable(&Writer.done);
+    if (Writer.window)
+        PostMessageA(Writer.window, Writer.message, 0, 0);
+}
+
+static DWORD WINAPI RunWriter(void*)
+{
+    WriterLock lock;
+    for (;;) {
+        while (!Writer.waiting && !Writer.stopping)
+            SleepConditionVariableSRW(&Writer.work, &Writer.lock, INFINITE, 0);
+        if (!Writer.waiting)
+            return 0;
+        WriteWaiting();
+    }
+}
+
+unsigned SaveBytes(std::vector<uint8_t> bytes, SaveKind kind)
+{
+    if (Telling.ended)
+        return 0;
+    WriterLock lock;
+    if (!Writer.thread)
+        Writer.thread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
+    const unsigned number = Writer.waiting = ++Writer.handed;
+    Writer.newest = bytes;
+    Writer.newestNumber = number;
+    Writer.holds = true;
+    Writer.bytes = std::move(bytes);
+    Writer.kind = kind;
+    // Without a writer the window thread does the file work itself, as it waits anyway.
+    if (!Writer.thread)
+        WriteWaiting();
+    WakeConditionVariable(&Writer.work);
+    if (kind != SaveKind::AUTOMATIC)
+        WaitUntil([number] { return Writer.ended >= number; });
+    return number;
+}
+
+bool SaveHolds(const std::vector<uint8_t>& bytes, unsigned& number)
+{
+    WriterLock lock;
+    number = Writer.newestNumber;
+    return Writer.holds && Writer.newest == bytes;
+}
+
+bool SaveWritten(unsigned number)
+{
+    WriterLock lock;
+    return number && Writer.written >= number;
+}
+
+void ReportSavesTo(HWND window, UINT message)
+{
+    WriterLock lock;
+    Writer.window = window;
+    Writer.message = message;
+}
+
+void EndSaves()
+{
+    Telling.ended = true;
+}
+
+bool SavingEnded()
+{
+    return Telling.ended;
+}
+
+void StopSaveWriter()
+{
+    HANDLE thread;
+    {
+        WriterLock lock;
+        Writer.stopping = true;
+        WakeConditionVariable(&Writer.work);
+        thread = Writer.thread;
+    }
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    WriterLock lock;
+    Writer.thread = nullptr;
+    Writer.stopping = false;
+}
+
+SaveNews TakeSaveNews()
+{
+    WriterLock lock;
+    SaveNews news;
+    std::swap(news, Writer.news);
+    return news;
+}
+
+bool BeginSaveBox()
+{
+    if (Telling.boxOpen)
+        return false;
+    Telling.boxOpen = true;
+    return true;
+}
+
+void EndSaveBox()
+{
+    Telling.boxOpen = false;
+}
+
+// The file work of the run so far is over; nothing of it is told any more.
+static void BeginRunOfSaves()
+{
+    WaitForSaves();
+    WriterLock lock;
+    Writer.newest.clear();
+    Writer.holds = false;
+    Writer.failureTold = false;
+    Writer.news = {};
+    Telling = {};
+}
+
+void WaitForSaves()
+{
+    WriterLock lock;
+    WaitUntil([] { return !Writer.waiting && !Writer.busy; });
+}
+
+static void RememberRead(const std::vector<uint8_t>& bytes, bool holds)
+{
+    WriterLock lock;
+    Writer.newest = bytes;
+    Writer.newestNumber = 0;
+    Writer.holds = holds;
 }

@@ -44,7 +44,6 @@ bool StartWindowsIn(const std::string& dataFolder)
     SetDefaultSettings();
     lstrcpynA(Settings.DataFolder, dataFolder.c_str(), sizeof Settings.DataFolder);
     ComposeDataFile();
-    BeginAutomaticSaves();
     g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
         return false;
@@ -86,6 +85,8 @@ void ExpectDefaultSettings()
 void EndProgramInProcess()
 {
     HidePopup();
+    EndSaves();
+    StopSaveWriter();
     DestroyAllNotes();
     if (g_hMainWnd) {
         // Quietly drop a tray icon that may be left; nothing to report if there is none.

@@ -20,7 +20,7 @@ BoxRecorder::~BoxRecorder()
 int WINAPI BoxRecorder::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT flags)
 {
     BoxRecorder* self = active_;
-    self->boxes_.push_back({ owner, text ? text : "", caption ? caption : "", flags });
+    self->boxes_.push_back({ owner, text ? text : "", caption ? caption : "", flags, GetCurrentThreadId() });
     SetEvent(self->shown_);
     if (++self->open_ > self->mostOpen_)
         self->mostOpen_ = self->open_;

@@ -11,6 +11,7 @@ struct RecordedBox {
     std::string text;
     std::string caption;
     UINT flags;
+    DWORD thread;   // that showed it
 };
 
 // While one exists, every ErrorBox, FatalBox and AskYesNo is recorded instead of shown.

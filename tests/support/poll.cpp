@@ -36,6 +36,16 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     }
 }
 
+void PumpFor(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (DWORD passed = 0; passed < ms; passed = GetTickCount() - start) {
+        PumpPending();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
+    }
+    PumpPending();
+}
+
 void DrainQuitMessage()
 {
     MSG msg;

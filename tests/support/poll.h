@@ -13,5 +13,8 @@ DWORD WaitLimit(DWORD ms);
 void PumpPending();
 // True as soon as done() holds; false when timeoutMs passed first.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = DEFAULT_WAIT_MS);
+// Lets ms pass as a user's pause does, with this thread's messages dispatched meanwhile; not
+// stretched under emulation, as the program's own timers are not.
+void PumpFor(DWORD ms);
 // Removes a WM_QUIT left by a destroyed main window, so that later modal loops run.
 void DrainQuitMessage();

@@ -1,5 +1,6 @@
 // Saving as the user works: every save point once, nothing for an unchanged collection, one box
-// for a run of failing saves, and the end of the program.
+// for a run of failing saves, the end of the program, and the writer thread that does the file
+// work while the windows go on answering.
 #include "app/app.h"
 #include "app/tray.h"
 #include "notes/autosave.h"
@@ -9,12 +10,29 @@
 
 namespace {
 
-// Counts the saves that reach the disk: each writes its bytes with one WriteFile.
+// Counts the saves that reach the disk, and what they wrote: each writes its bytes with one
+// WriteFile. Called on the writer thread; read once the saves have ended.
 int WritesSeen;
+std::vector<std::vector<uint8_t>> WrittenBytes;
 BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
 {
     ++WritesSeen;
+    WrittenBytes.emplace_back(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     return WriteFile(file, data, size, written, overlapped);
+}
+
+// A flush that waits at a gate, as a slow share or a cheap USB stick makes a save wait. The gate
+// opens when the test says so, or by itself after FlushWaitMs: a save that holds up the window
+// thread then shows as a flush that waited in vain, not as a test that hangs.
+HANDLE FlushEntered, FlushGate;
+DWORD FlushWaitMs;
+bool FlushWaitedInVain;
+BOOL WINAPI FlushAtTheGate(HANDLE file)
+{
+    SetEvent(FlushEntered);
+    if (WaitForSingleObject(FlushGate, FlushWaitMs) == WAIT_TIMEOUT && FlushWaitMs >= DEFAULT_WAIT_MS)
+        FlushWaitedInVain = true;
+    return FlushFileBuffers(file);
 }
 
 class AutomaticSaveTest : public DataFileTest {
@@ -23,25 +41,46 @@ protected:
     {
         DataFileTest::SetUp();
         WritesSeen = 0;
+        WrittenBytes.clear();
         g_pfnWriteFile = CountingWriteFile;
+        FlushEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        FlushGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        FlushWaitedInVain = false;
     }
     void TearDown() override
     {
         if (other)
             DestroyWindow(other);
-        g_pfnWriteFile = WriteFile;
+        SetEvent(FlushGate);
         DataFileTest::TearDown();
+        g_pfnWriteFile = WriteFile;
+        g_pfnFlushFileBuffers = FlushFileBuffers;
+        CloseHandle(FlushEntered);
+        CloseHandle(FlushGate);
     }
+    // Saves from now on wait at the flush: until the test opens the gate, or for ms.
+    static void SlowFlushes(DWORD ms = DEFAULT_WAIT_MS)
+    {
+        FlushWaitMs = ms;
+        ResetEvent(FlushGate);
+        g_pfnFlushFileBuffers = FlushAtTheGate;
+    }
+    static bool SaveReachedTheFlush() { return WaitForSingleObject(FlushEntered, WaitLimit(DEFAULT_WAIT_MS)) == WAIT_OBJECT_0; }
 
     // How many saves the action wrote.
     static int SavesBy(const std::function<void()>& action)
     {
         const int before = WritesSeen;
         action();
-        PumpPending();
+        SettleSaves();
         return WritesSeen - before;
     }
-    static void Command(HWND target, int id) { SendMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // A command, and the saves it handed over, ended and told.
+    static void Command(HWND target, int id)
+    {
+        SendMessageA(target, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        SettleSaves();
+    }
     std::vector<StoredNote> File() const
     {
         const std::vector<uint8_t> bytes = Saved();
@@ -89,13 +128,20 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     ASSERT_EQ(1u, File().size());
     EXPECT_EQ("", File()[0].text);
 
-    // Typing is saved at a pause, once for all its keys, while the note stays active.
+    // Typing is saved at a pause, once for all its keys, while the note stays active: each key
+    // starts the wait again.
     Activate(note);
     const int typed = WritesSeen;
+    const DWORD shortPause = TYPING_PAUSE_MS * 3 / 5;
     Type(note, "ah");
+    PumpFor(shortPause);
     Type(note, "oj");
+    PumpFor(shortPause);
+    EXPECT_EQ(typed, WritesSeen) << "saved in the middle of typing";
     EXPECT_TRUE(Modified(note));
-    EXPECT_TRUE(PumpUntil([&] { return File()[0].text == "ahoj"; })) << "a pause in typing saved nothing";
+    EXPECT_TRUE(PumpUntil([&] { return File().size() == 1 && File()[0].text == "ahoj"; }))
+        << "a pause in typing saved nothing";
+    SettleSaves();
     EXPECT_EQ(typed + 1, WritesSeen) << "not one save for the pause";
     EXPECT_EQ(note, GetActiveWindow());
     EXPECT_FALSE(Modified(note)) << "a save must clear the modify flag";
@@ -175,6 +221,7 @@ TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
     Command(g_hMainWnd, IDM_PACKALL);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(GetCurrentThreadId(), boxes.Boxes()[0].thread) << "a box shown by the writer thread";
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
 
     // The menu command always reports.
@@ -195,9 +242,83 @@ TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Another thread asks a window something, as the system asks whether a window hangs.
+struct Question {
+    HWND window;
+    bool answered = false;
+};
+DWORD WINAPI AskWindow(void* question)
+{
+    Question* asked = static_cast<Question*>(question);
+    DWORD_PTR result = 0;
+    asked->answered = SendMessageTimeoutA(asked->window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+    return 0;
+}
+
+// A save whose file work is slow: the window thread hands it over and goes on at once, answering
+// other threads while the writer waits at the flush.
+TEST_F(AutomaticSaveTest, SlowSaveLeavesTheWindowThreadAnswering)
+{
+    StartWindowsOnly();
+    HWND note = AddPackedNote(100, 50, "abc");
+    ReadAtStart(EXAMPLE_BYTES);
+    SlowFlushes();
+    SendMessageA(note, WM_COMMAND, IDM_BLUE, 0);
+    ASSERT_TRUE(SaveReachedTheFlush()) << "no save began";
+    EXPECT_FALSE(FlushWaitedInVain) << "the window thread waited for the disk";
+    EXPECT_EQ(EXAMPLE_BYTES, Saved()) << "the command returned only after its save";
+
+    Question question = { note };
+    HANDLE asking = CreateThread(nullptr, 0, AskWindow, &question, 0, nullptr);
+    ASSERT_NE(nullptr, asking);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(asking, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(asking);
+    EXPECT_TRUE(question.answered) << "the note did not answer while its save was on the way";
+
+    SetEvent(FlushGate);
+    SettleSaves();
+    ASSERT_EQ(1u, File().size());
+    EXPECT_EQ(0xFF0000u, File()[0].color);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+}
+
+// Hand-overs while a save is in flight: the one that waits is replaced, so after the save in
+// flight only the newest bytes are written, once. A text's modify flag is cleared only once that
+// text is on disk.
+TEST_F(AutomaticSaveTest, HandOversWhileASaveIsInFlightWriteOnlyTheNewest)
+{
+    StartWindowsOnly();
+    HWND mark = AddPackedNote(100, 50, "abc");
+    HWND note = AddExpandedNote();
+    Activate(note);
+    SlowFlushes();
+    SendMessageA(mark, WM_COMMAND, IDM_BLUE, 0);
+    ASSERT_TRUE(SaveReachedTheFlush());
+    SendMessageA(mark, WM_COMMAND, IDM_GREEN, 0);
+    Type(note, "nový text");
+    SaveAfterChange(CHANGE_TYPED, note);
+    Type(note, "!");
+    SetEvent(FlushGate);
+    SettleSaves();
+
+    ASSERT_GE(WrittenBytes.size(), 2u);
+    std::vector<std::vector<StoredNote>> written;
+    for (const std::vector<uint8_t>& bytes : WrittenBytes)
+        written.push_back(DecodeNotes(bytes.data(), bytes.size()).notes);
+    EXPECT_EQ(0xFF0000u, written[0].at(0).color) << "the save in flight";
+    EXPECT_EQ(RGB(0, 208, 0), written[1].at(0).color);
+    EXPECT_EQ("nový text", written[1].at(1).text) << "the newest hand-over was not the one written";
+    for (const std::vector<StoredNote>& notes : written)
+        EXPECT_FALSE(notes.at(0).color == RGB(0, 208, 0) && notes.at(1).text.empty()) << "a replaced hand-over was written";
+    // Only the typing pause may write once more: the text typed after the last hand-over.
+    EXPECT_LE(WrittenBytes.size(), 3u);
+    EXPECT_EQ(WrittenBytes.back(), Saved());
+    EXPECT_NE(Modified(note), File().at(1).text == "nový text!") << "modified, yet on disk; or the other way";
+}
+
 // The box of a failing automatic save takes activation from the note being typed in (here as a
-// real box would, while it is open): the save that note asks for then waits for the box to close,
-// and never opens a second box inside the first.
+// real box would, while it is open): the save that note asks for goes to the writer meanwhile,
+// and what it has to say waits for the box to close, never a second box inside the first.
 TEST_F(AutomaticSaveTest, SaveAskedForWhileAFailureBoxIsOpenRunsAfterItNotInIt)
 {
     StartWindowsOnly();
@@ -208,16 +329,34 @@ TEST_F(AutomaticSaveTest, SaveAskedForWhileAFailureBoxIsOpenRunsAfterItNotInIt)
     Type(note, "rozepsáno");
     ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
     boxes.WhileOpen([&] {
-        Activate(other);
         SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+        Activate(other);
     });
     Command(note, IDM_BLUE);
+    SettleSaves();
     EXPECT_EQ(1, boxes.MostOpen()) << "a box opened inside the box";
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     ASSERT_EQ(1u, File().size()) << "the save asked for while the box was open never ran";
     EXPECT_EQ("rozepsáno", File()[0].text);
     EXPECT_EQ(0xFF0000u, File()[0].color);
+}
+
+// A save's box takes the activation while it is open, as a real box does; once it has closed,
+// the note that was active is active again, with the focus in its text.
+TEST_F(AutomaticSaveTest, WindowActiveBeforeASaveBoxIsActiveAgainAfterIt)
+{
+    StartWindowsOnly();
+    OtherWindow();
+    ReadAtStart(EncodeNotes({}));
+    ASSERT_TRUE(WriteFileBytes(DataPath(), EncodeNotes({ Stored(1, 2, "jinde") })));
+    boxes.WhileOpen([&] { Activate(other); });
+    Command(g_hMainWnd, IDM_ADD);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(KEPT_TEXT)) << boxes.Summary();
+    HWND note = NoteWindowAt(0);
+    EXPECT_EQ(note, GetActiveWindow()) << "active: " << ClassNameOf(GetActiveWindow());
+    EXPECT_EQ(Notes.items[0].hwndEdit, GetFocus());
 }
 
 // Once the program has begun to end (here the session: saved at WM_QUERYENDSESSION, ended at
@@ -255,6 +394,11 @@ TEST_P(EndingSaveTest, LeavesEveryNoteInTheFile)
     HWND typed = AddExpandedNote("třetí");
     Activate(typed);
     Type(typed, " a dopsana");
+    // A save is on its way, slowly, when the program is asked to end, and the note changes again.
+    SlowFlushes(300);
+    SaveAfterChange(CHANGE_TYPED, typed);
+    ASSERT_TRUE(SaveReachedTheFlush());
+    Type(typed, " i potom");
     const std::string how = GetParam();
     if (how == "exit") {
         SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
@@ -266,12 +410,12 @@ TEST_P(EndingSaveTest, LeavesEveryNoteInTheFile)
         DestroyWindow(g_hMainWnd);
     }
     EXPECT_EQ(0, Notes.count);
-    EXPECT_EQ(1, WritesSeen) << "one save, at the end";
+    EXPECT_EQ(2, WritesSeen) << "the save on its way and one at the end";
     const std::vector<StoredNote> file = File();
     ASSERT_EQ(3u, file.size());
     EXPECT_EQ("první", file[0].text);
     EXPECT_EQ("druhá", file[1].text);
-    EXPECT_EQ("třetí a dopsana", file[2].text);
+    EXPECT_EQ("třetí a dopsana i potom", file[2].text) << "ended before the newest notes were on disk";
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
@@ -362,21 +506,29 @@ TEST_F(ShutdownSaveTest, AnswerYesAfterAFailedSaveEndsTheProgram)
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
 }
 
-// Log-off: the notes are saved, nobody is asked, and the answer is always yes.
+// Log-off: the notes are saved, nobody is asked, the answer is always yes, and no box opens
+// inside the message: a failure is told after it, a file kept aside is not announced.
 TEST_F(ShutdownSaveTest, EndOfSessionSavesWithoutAskingAndNeverRefuses)
 {
     StartWithUnwritableFile();
     EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    EXPECT_EQ(0u, boxes.Count()) << "a box held up the log-off: " << boxes.Summary();
+    PumpPending();
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     EXPECT_EQ(2, Notes.count) << "log-off must not destroy notes";
     EXPECT_TRUE(IsWindow(g_hMainWnd));
 
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::vector<uint8_t> elsewhere = EncodeNotes({ Stored(1, 2, "z druhého počítače") });
+    ASSERT_TRUE(WriteFileBytes(DataPath(), elsewhere));
     boxes.Clear();
     EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, 0));
+    PumpPending();
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(2u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
+    ASSERT_EQ(1u, FilesBeside().size()) << "the file changed elsewhere was not kept";
+    EXPECT_EQ(elsewhere, ReadFileBytes(FilesBeside()[0]));
     EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
 }
 

@@ -148,7 +148,11 @@ protected:
     }
 
     // Every save asked for so far is on disk, and what it had to say was said.
-    static void SettleSaves() { PumpPending(); }
+    static void SettleSaves()
+    {
+        WaitForSaves();
+        PumpPending();
+    }
 
     size_t NoteWindowCount() const { return TopWindows(0, NOTE_CLASS_NAME, false).size(); }
 

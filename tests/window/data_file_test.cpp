@@ -484,6 +484,7 @@ TEST_F(DataFileTest, MinimizedNoteIsStoredAtItsNormalPlace)
 
     // Packed from its minimized state it is a mark like any other, at its stored place.
     SendMessageA(note, WM_COMMAND, IDM_PACK, 0);
+    SettleSaves();
     EXPECT_FALSE(IsIconic(note));
     EXPECT_TRUE(IsWindowVisible(note));
     ExpectMarkAt(note, 10, 10);
@@ -499,6 +500,7 @@ TEST_F(DataFileTest, MinimizedNoteIsStoredAtItsNormalPlace)
     ShowWindow(note, SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(note));
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_PACKALL, 0);
+    SettleSaves();
     EXPECT_FALSE(IsIconic(note));
     ExpectMarkAt(note, 10, 10);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();

@@ -50,7 +50,6 @@ protected:
             DeleteFileA(folder.File(name).c_str());
         lstrcpyA(Settings.DataFolder, dataFolder.c_str());
         ComposeDataFile();
-        BeginAutomaticSaves();
         boxes.Clear();
     }
     // The test folder named by a path of length characters (Windows folds repeated backslashes).
@@ -405,7 +404,6 @@ TEST_F(PowerCutTest, SaveCutShortAtAnyStepLosesNothing)
         // The next start.
         DestroyAllNotes();
         ComposeDataFile();
-        BeginAutomaticSaves();
         ASSERT_EQ(1, LoadNotes()) << "nothing loaded";
         const std::vector<StoredNote> loaded = DecodeNotes(c.loaded.data(), c.loaded.size()).notes;
         ASSERT_EQ(loaded.size(), static_cast<size_t>(Notes.count));
