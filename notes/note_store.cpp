@@ -156,10 +156,10 @@ void TellSaves()
 int LoadNotes()
 {
     std::vector<uint8_t> bytes;
-    KeptFiles kept;
+    std::string kept;
     const DataFileRead read = ReadDataFile(bytes, kept);
-    if (!kept.announce.empty())
-        WarningBox((KEPT_LEFTOVER_TEXT + kept.announce).c_str());
+    if (!kept.empty())
+        WarningBox((KEPT_LEFTOVER_TEXT + kept).c_str());
     switch (read) {
     case DataFileRead::NO_FILE:
         return 0;

@@ -42,21 +42,20 @@ void ComposeDataFile()
     }
 }
 
-static void KeepAside(const std::string& file, KeptFiles& kept)
+// Only the run's first kept file is announced: two copies of the program on one synced folder
+// make copies, not boxes.
+static void KeepAside(const std::string& file, std::string& announce)
 {
     std::string keptAs;
-    if (KeepFileAside(file, Settings.DataFile, keptAs) != ERROR_SUCCESS)
-        return;
-    kept.paths.push_back(keptAs);
-    if (++Run.kept == 1)
-        kept.announce = keptAs;
+    if (KeepFileAside(file, Settings.DataFile, keptAs) == ERROR_SUCCESS && ++Run.kept == 1)
+        announce = keptAs;
 }
 
 // What unfinished saves left beside the data file (a power cut, a crash, a kill, or a scanner that
-// held the new file until the end) is all whole notes or nothing: where notes.bin is missing, the
-// newest that decodes whole takes its place; every other is kept aside. An empty one holds
-// nothing; one that cannot be opened is being written by another copy of the program.
-static void SettleLeftovers(KeptFiles& kept)
+// held the new file until the end): where notes.bin is missing, the newest that decodes whole
+// takes its place; every other is kept aside. An empty one holds nothing; one that cannot be
+// opened is being written by another copy of the program.
+static void SettleLeftovers(std::string& announce)
 {
     struct Leftover {
         std::string path;
@@ -88,17 +87,18 @@ static void SettleLeftovers(KeptFiles& kept)
             leftovers.erase(newest);
     }
     for (const Leftover& leftover : leftovers)
-        KeepAside(leftover.path, kept);
+        KeepAside(leftover.path, announce);
 }
 
-DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, KeptFiles& kept)
+DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, std::string& announce)
 {
     WaitForSaves();
+    RememberRead({}, false);
     bytes.clear();
     Run.known = Known::NOTHING;
     if (!Settings.DataFile[0])
         return DataFileRead::NO_FILE;
-    SettleLeftovers(kept);
+    SettleLeftovers(announce);
     bool cut = false;
     FileIdentity identity;
     const DWORD error = RetryWhileHeld([&] { return ReadFileOnce(Settings.DataFile, g_maxDataFileSize, bytes, cut, &identity); });
@@ -145,7 +145,7 @@ static bool IsKnown(const std::string& file)
 // backup holds what notes.bin held before the save, or nothing where there was none (or where
 // the replace did not get that far). A file this run knows goes once the new one is in place;
 // any other is kept aside.
-static void SettleBackup(const std::string& backup, KeptFiles& kept)
+static void SettleBackup(const std::string& backup, std::string& announce)
 {
     FileIdentity identity;
     if (IdentityOf(backup, identity) != ERROR_SUCCESS)
@@ -155,7 +155,7 @@ static void SettleBackup(const std::string& backup, KeptFiles& kept)
     else if (IsKnown(backup))
         Run.replaced.push_back(backup);
     else
-        KeepAside(backup, kept);
+        KeepAside(backup, announce);
 }
 
 // The run's files that the new notes.bin makes needless: older notes of this run, or nothing.
@@ -190,7 +190,7 @@ DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes)
     if ((outcome.error = CreateTemporaryFile(path, backup)) != ERROR_SUCCESS)
         return outcome;
     outcome.error = PutInPlace(temporary, path, backup);
-    SettleBackup(backup, outcome.kept);
+    SettleBackup(backup, outcome.announce);
     if (outcome.error) {
         // Where the replace lost notes.bin on the way, the run's notes are nowhere in its place.
         if (!FileIsThere(path))
@@ -253,8 +253,8 @@ static void WaitUntil(const std::function<bool()>& done)
 // once for a run of automatic saves that fail.
 static void NoteNews(const DataFileWrite& outcome, SaveKind kind)
 {
-    if (!outcome.kept.announce.empty() && kind != SaveKind::SESSION_END)
-        Writer.news.kept = outcome.kept.announce;
+    if (!outcome.announce.empty() && kind != SaveKind::SESSION_END)
+        Writer.news.kept = outcome.announce;
     if (!outcome.error) {
         Writer.failureTold = false;
     } else if (kind != SaveKind::AUTOMATIC || !Writer.failureTold) {

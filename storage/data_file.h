@@ -23,20 +23,14 @@ extern size_t g_maxDataFileSize;
 // Starts a new run of the file: nothing is known of it yet, nothing has been kept aside.
 void ComposeDataFile();
 
-// Files kept aside by one step of this run; the first of the whole run is announced by name.
-struct KeptFiles {
-    std::vector<std::string> paths;
-    std::string announce;       // the run's first kept file, where this step kept it
-};
-
 enum class DataFileRead {
     READ,       // bytes hold the file (its first MAX_DATA_FILE_SIZE bytes)
     NO_FILE,    // there is none, or no folder for it: no failure
     FAILED,     // it exists but cannot be read: the first save that replaces it keeps it aside
 };
 // Reads the whole file, trying again while another program holds it, after dealing with what
-// unfinished saves left beside it.
-DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, KeptFiles& kept);
+// unfinished saves left beside it. announce: the run's first file kept aside, where this kept it.
+DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, std::string& announce);
 
 // What was read holds more than the notes made of it (a damaged file, bytes after the last
 // record, a note that could not be made): the first write keeps the file aside.
@@ -48,7 +42,7 @@ bool DataFileHolds(const std::vector<uint8_t>& bytes);
 
 struct DataFileWrite {
     DWORD error = ERROR_SUCCESS;    // ERROR_SUCCESS: written
-    KeptFiles kept;                 // files found on disk and kept aside by this write
+    std::string announce;           // the run's first file kept aside, where this write kept it
 };
 // Puts bytes in place of the file by the rule above. Each step that meets a file another program
 // holds is tried again by itself. The writer thread's work; tests call it on a thread of theirs.

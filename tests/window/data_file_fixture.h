@@ -125,7 +125,7 @@ protected:
     {
         ASSERT_TRUE(WriteFileBytes(DataPath(), bytes));
         std::vector<uint8_t> read;
-        KeptFiles kept;
+        std::string kept;
         ASSERT_EQ(DataFileRead::READ, ReadDataFile(read, kept));
     }
 
