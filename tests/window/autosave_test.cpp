@@ -53,8 +53,6 @@ protected:
             DestroyWindow(other);
         SetEvent(FlushGate);
         DataFileTest::TearDown();
-        g_pfnWriteFile = WriteFile;
-        g_pfnFlushFileBuffers = FlushFileBuffers;
         CloseHandle(FlushEntered);
         CloseHandle(FlushGate);
     }

@@ -102,11 +102,17 @@ protected:
         AppTest::SetUp();
         g_dataFileRetryMs = TEST_RETRY_MS;
     }
+    // The program's writer has stopped before any stand-in is taken back.
     void TearDown() override
     {
         AppTest::TearDown();
         g_dataFileRetryMs = DATA_FILE_RETRY_MS;
         g_maxDataFileSize = MAX_DATA_FILE_SIZE;
+        g_pfnWriteFile = WriteFile;
+        g_pfnFlushFileBuffers = FlushFileBuffers;
+        g_pfnReplaceFileA = ReplaceFileA;
+        g_pfnMoveFileExA = MoveFileExA;
+        g_pfnGetLocalTime = GetLocalTime;
     }
 
     std::string DataPath() const { return folder.File("notes.bin"); }

@@ -225,14 +225,7 @@ BOOL WINAPI WriteNothing(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
     return TRUE;
 }
 
-class WriteFailureTest : public DataFileTest, public ::testing::WithParamInterface<int> {
-protected:
-    void TearDown() override
-    {
-        g_pfnWriteFile = WriteFile;
-        DataFileTest::TearDown();
-    }
-};
+class WriteFailureTest : public DataFileTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(WriteFailureTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
 {
@@ -261,15 +254,7 @@ BOOL WINAPI ReplaceFails(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID)
     return FALSE;
 }
 
-class FlushOrReplaceFailureTest : public DataFileTest {
-protected:
-    void TearDown() override
-    {
-        g_pfnFlushFileBuffers = FlushFileBuffers;
-        g_pfnReplaceFileA = ReplaceFileA;
-        DataFileTest::TearDown();
-    }
-};
+using FlushOrReplaceFailureTest = DataFileTest;
 
 // A temporary file that may not be whole on disk holds nothing worth keeping.
 TEST_F(FlushOrReplaceFailureTest, FailedFlushKeepsTheOldFileAndLeavesNoTemporaryFile)

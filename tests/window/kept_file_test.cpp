@@ -39,7 +39,6 @@ protected:
     {
         holder.reset();
         g_pfnNoteRealloc = std::realloc;
-        g_pfnGetLocalTime = GetLocalTime;
         DataFileTest::TearDown();
     }
     // A new run on an empty data folder, which may be named the long way.
@@ -246,12 +245,6 @@ protected:
         g_pfnReplaceFileA = ReplaceMeetsTheScanner;
         g_pfnMoveFileExA = MoveMeetsTheScanner;
     }
-    void TearDown() override
-    {
-        g_pfnReplaceFileA = ReplaceFileA;
-        g_pfnMoveFileExA = MoveFileExA;
-        DataFileTest::TearDown();
-    }
 };
 
 // The new notes are moved into the empty place once the scanner lets go. While it holds them past
@@ -345,16 +338,7 @@ DWORD WINAPI SaveUntilTheCut(void* bytes)
     return 1;
 }
 
-class PowerCutTest : public KeptFileTest {
-protected:
-    void TearDown() override
-    {
-        g_pfnWriteFile = WriteFile;
-        g_pfnFlushFileBuffers = FlushFileBuffers;
-        g_pfnReplaceFileA = ReplaceFileA;
-        KeptFileTest::TearDown();
-    }
-};
+using PowerCutTest = KeptFileTest;
 
 // A save cut short at any step leaves the old or the new notes for the next start, and after one
 // more save nothing that was whole on disk before the cut is lost: the notes loaded are in
