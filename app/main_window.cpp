@@ -92,6 +92,16 @@ static void OnMainCommand(WPARAM wParam)
     }
 }
 
+// The session ends: saved at WM_QUERYENDSESSION, and the system ends the process once this
+// returns, so nothing may still be on its way to the disk.
+static void OnMainEndSession(WPARAM ending)
+{
+    if (!ending)
+        return;
+    EndSaves();
+    WaitForSaves();
+}
+
 static void OnMainDestroy()
 {
     EndSaves();
@@ -114,7 +124,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NCDESTROY:      g_hMainWnd = nullptr; break;
     // Never asks, and no box holds the log-off up: a failure is told once this has returned.
     case WM_QUERYENDSESSION: SaveNotes(SaveKind::SESSION_END); break;
-    case WM_ENDSESSION:     if (wParam) EndSaves(); break;  // saved; the system ends us
+    case WM_ENDSESSION:     OnMainEndSession(wParam); break;
     case WM_SAVE_DONE:      TellSaves(); break;
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:

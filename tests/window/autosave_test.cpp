@@ -358,16 +358,22 @@ TEST_F(AutomaticSaveTest, WindowActiveBeforeASaveBoxIsActiveAgainAfterIt)
 }
 
 // Once the program has begun to end (here the session: saved at WM_QUERYENDSESSION, ended at
-// WM_ENDSESSION), no save point writes any more, a pause in typing included.
+// WM_ENDSESSION), no save point writes any more, a pause in typing included. A save still on its
+// way when the session ends is on disk before the system may end the program.
 TEST_F(AutomaticSaveTest, NoSavePointWritesOnceTheProgramHasBegunToEnd)
 {
     StartProgram();
     HWND note = AddExpandedNote("před koncem");
     Activate(note);
     EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    Type(note, ", ještě");
+    SlowFlushes(300);
+    SaveAfterChange(CHANGE_TYPED, note);
+    ASSERT_TRUE(SaveReachedTheFlush());
     SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     const std::vector<uint8_t> saved = Saved();
     ASSERT_EQ(1u, File().size());
+    EXPECT_EQ("před koncem, ještě", File()[0].text) << "the session ended with a save on its way";
     EXPECT_EQ(0, SavesBy([&] {
         Type(note, " a po něm");
         SaveAfterChange(CHANGE_TYPED, note);
