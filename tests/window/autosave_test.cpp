@@ -124,7 +124,7 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_ADD); }));
     HWND note = NoteWindowAt(0);
     ASSERT_EQ(1u, File().size());
-    EXPECT_EQ("", File()[0].text);
+    EXPECT_EQ("", File().at(0).text);
 
     // Typing is saved at a pause, once for all its keys, while the note stays active: each key
     // starts the wait again.
@@ -137,31 +137,33 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     PumpFor(shortPause);
     EXPECT_EQ(typed, WritesSeen) << "saved in the middle of typing";
     EXPECT_TRUE(Modified(note));
-    EXPECT_TRUE(PumpUntil([&] { return File().size() == 1 && File()[0].text == "ahoj"; }))
-        << "a pause in typing saved nothing";
+    EXPECT_TRUE(PumpUntil([&] {
+        const std::vector<StoredNote> file = File();
+        return file.size() == 1 && file[0].text == "ahoj";
+    })) << "a pause in typing saved nothing";
     SettleSaves();
     EXPECT_EQ(typed + 1, WritesSeen) << "not one save for the pause";
     EXPECT_EQ(note, GetActiveWindow());
     EXPECT_FALSE(Modified(note)) << "a save must clear the modify flag";
     // Turning to another window saves at once what was typed since; nothing when nothing was.
     EXPECT_EQ(1, SavesBy([&] { Type(note, " a"); Activate(other); }));
-    EXPECT_EQ("ahoj a", File()[0].text);
+    EXPECT_EQ("ahoj a", File().at(0).text);
     EXPECT_EQ(0, SavesBy([&] { Activate(note); Activate(other); })) << "unchanged text written again";
 
     // Packed from its menu bar.
     EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_PACK); }));
-    EXPECT_EQ(NOTE_PACKED, File()[0].state);
+    EXPECT_EQ(NOTE_PACKED, File().at(0).state);
 
     // A mark dropped after a drag; dropped where it was, nothing to write.
     SetWindowPos(note, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
-    EXPECT_EQ(300, File()[0].x);
-    EXPECT_EQ(200, File()[0].y);
+    EXPECT_EQ(300, File().at(0).x);
+    EXPECT_EQ(200, File().at(0).y);
     EXPECT_EQ(0, SavesBy([&] { SendMessageA(note, WM_EXITSIZEMOVE, 0, 0); }));
 
     // A colour; the same colour again writes nothing.
     EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_BLUE); }));
-    EXPECT_EQ(0xFF0000u, File()[0].color);
+    EXPECT_EQ(0xFF0000u, File().at(0).color);
     EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_BLUE); }));
 
     // The bulk commands, one save each; hiding and showing change nothing that is stored.
@@ -173,7 +175,7 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     for (const StoredNote& stored : File())
         EXPECT_EQ(NOTE_EXPANDED, stored.state);
     EXPECT_EQ(1, SavesBy([&] { Command(g_hMainWnd, IDM_PACKALL); }));
-    EXPECT_EQ(NOTE_PACKED, File()[2].state);
+    EXPECT_EQ(NOTE_PACKED, File().at(2).state);
     EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_HIDEALL); }));
     EXPECT_EQ(0, SavesBy([&] { Command(g_hMainWnd, IDM_SHOWALL); }));
 
@@ -194,8 +196,8 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     EXPECT_EQ(0, SavesBy([&] { Command(note, IDM_UNPACK); }));
     Type(note, " a dost");
     EXPECT_EQ(1, SavesBy([&] { SendMessageA(note, WM_SYSCOMMAND, SC_CLOSE, 0); }));
-    EXPECT_EQ(NOTE_PACKED, File()[0].state);
-    EXPECT_EQ("ahoj a a dost", File()[0].text);
+    EXPECT_EQ(NOTE_PACKED, File().at(0).state);
+    EXPECT_EQ("ahoj a a dost", File().at(0).text);
 
     // Deleted: saved once the window is gone; a No writes nothing.
     boxes.QueueAnswer(IDNO);
@@ -203,7 +205,7 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     boxes.QueueAnswer(IDYES);
     EXPECT_EQ(1, SavesBy([&] { Command(note, IDM_DELETE); }));
     ASSERT_EQ(2u, File().size());
-    EXPECT_EQ("druhá", File()[0].text);
+    EXPECT_EQ("druhá", File().at(0).text);
     EXPECT_EQ(2u, boxes.Count()) << "only the two questions: " << boxes.Summary();
 }
 
@@ -233,7 +235,7 @@ TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
     Command(note, IDM_YELLOW);
     EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
     ASSERT_EQ(2u, File().size());
-    EXPECT_EQ(0xA0FFFFu, File()[0].color);
+    EXPECT_EQ(0xA0FFFFu, File().at(0).color);
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY);
     Command(note, IDM_BLUE);
     EXPECT_EQ(3u, boxes.Count()) << boxes.Summary();
@@ -276,7 +278,7 @@ TEST_F(AutomaticSaveTest, SlowSaveLeavesTheWindowThreadAnswering)
     SetEvent(FlushGate);
     SettleSaves();
     ASSERT_EQ(1u, File().size());
-    EXPECT_EQ(0xFF0000u, File()[0].color);
+    EXPECT_EQ(0xFF0000u, File().at(0).color);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
@@ -336,8 +338,8 @@ TEST_F(AutomaticSaveTest, SaveAskedForWhileAFailureBoxIsOpenRunsAfterItNotInIt)
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     ASSERT_EQ(1u, File().size()) << "the save asked for while the box was open never ran";
-    EXPECT_EQ("rozepsáno", File()[0].text);
-    EXPECT_EQ(0xFF0000u, File()[0].color);
+    EXPECT_EQ("rozepsáno", File().at(0).text);
+    EXPECT_EQ(0xFF0000u, File().at(0).color);
 }
 
 // A save's box takes the activation while it is open, as a real box does; once it has closed,
@@ -373,7 +375,7 @@ TEST_F(AutomaticSaveTest, NoSavePointWritesOnceTheProgramHasBegunToEnd)
     SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     const std::vector<uint8_t> saved = Saved();
     ASSERT_EQ(1u, File().size());
-    EXPECT_EQ("před koncem, ještě", File()[0].text) << "the session ended with a save on its way";
+    EXPECT_EQ("před koncem, ještě", File().at(0).text) << "the session ended with a save on its way";
     EXPECT_EQ(0, SavesBy([&] {
         Type(note, " a po něm");
         SaveAfterChange(CHANGE_TYPED, note);
