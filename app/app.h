@@ -7,6 +7,7 @@
 #define WM_POPUP_DESTROYED  (WM_APP + 2)    // wParam, lParam: the preview window being destroyed
 #define WM_TRAY_NOTIFY      (WM_APP + 3)    // lParam: the mouse message over the tray icon
 #define WM_SAVE_DONE        (WM_APP + 4)    // posted by the writer thread: a save has ended
+#define WM_DATE_THREAD      (WM_APP + 5)    // to the window thread itself, taken at once: dates what follows
 
 extern const char APP_TITLE[];
 

@@ -19,15 +19,22 @@ static LRESULT CALLBACK RaiseBox(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // A box without owner hands the activation, as it closes, to whatever window comes next, even
-// another program's: the window that was active gets it back, with the focus where it was.
+// another program's: the window that was active gets it back, with the focus where it was, or
+// given to the window itself (a note passes it on to its text).
 static void Reactivate(HWND active, HWND focus)
 {
     if (!active || !IsWindow(active) || !IsWindowVisible(active) || !IsWindowEnabled(active))
         return;
     SetForegroundWindow(active);
     SetActiveWindow(active);
-    if (focus && IsWindow(focus) && (focus == active || IsChild(active, focus)))
-        SetFocus(focus);
+    // Under Wine (no window manager) the X keyboard focus is nowhere once the box is gone; only a
+    // change of the focus asks X again, and X refuses a request dated before the box went. The
+    // request takes the time of the thread's last message: one is posted and taken now.
+    MSG now;
+    PostThreadMessageA(GetCurrentThreadId(), WM_DATE_THREAD, 0, 0);
+    PeekMessageA(&now, nullptr, WM_DATE_THREAD, WM_DATE_THREAD, PM_REMOVE);
+    SetFocus(nullptr);
+    SetFocus(focus && IsWindow(focus) && IsChild(active, focus) ? focus : active);
 }
 
 // No owner and task-modal: every window of the program is disabled while a box is open,
