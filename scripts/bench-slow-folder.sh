@@ -76,22 +76,25 @@ done
 log "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 echo
-echo "Window thread's answers to WM_NULL every 5 ms while typing; $notes notes, $seconds s;"
-echo "slow folder: ${call_ms} ms per file call, ${flush_ms} ms per flush, names and attributes"
-echo "kept ${cache_s} s. Times in ms."
-echo "own: the benchmark's own window on a thread without file work, probed the same way."
-printf '%-9s %3s %11s %7s %7s %7s %6s %7s  %9s %8s  %7s %6s\n' \
-  folder run load probes worst p99 '>50' '>100' 'own worst' 'own>100' written typed
+echo "Window thread's answers to WM_NULL every 5 ms while typing; $notes notes, $seconds s; times in ms."
+echo "Slow folder: ${call_ms} ms per file call, ${flush_ms} ms per flush, names and attributes kept ${cache_s} s."
+echo "pauses: only the probes sent while no key was being handled, where the saves are."
+echo "own: the benchmark's own window on a thread without file work: waits of all of Wine."
+echo "                          | all probes                      | pauses            | own         |"
+printf '%-9s %3s %11s | %6s %7s %6s %4s %4s | %7s %4s %4s | %6s %4s | %7s %5s\n' folder run load \
+  probes worst p99 '>50' '>100' worst '>50' '>100' worst '>100' written typed
 for row in "${results[@]}"; do
   IFS='|' read -r name run load_before load_after result <<<"$row"
   if [ "$result" = failed ]; then
     printf '%-9s %3s %5s-%-5s  failed (see above)\n' "$name" "$run" "$load_before" "$load_after"
     continue
   fi
-  read -r probes worst p99 over50 over100 own_worst own_over100 written pauses typed verdict <<<"$result"
-  printf '%-9s %3s %5s-%-5s %7s %7s %7s %6s %7s  %9s %8s  %3s/%-3s %6s%s\n' "$name" "$run" "$load_before" \
-    "$load_after" "$probes" "$worst" "$p99" "$over50" "$over100" "$own_worst" "$own_over100" "$written" \
-    "$pauses" "$typed" "$([ "$verdict" = ok ] || echo '  FAULT')"
+  read -r probes worst p99 over50 over100 pause_worst pause_over50 pause_over100 own_worst own_over100 \
+    written pauses typed verdict <<<"$result"
+  printf '%-9s %3s %5s-%-5s | %6s %7s %6s %4s %4s | %7s %4s %4s | %6s %4s | %3s/%-3s %5s%s\n' "$name" "$run" \
+    "$load_before" "$load_after" "$probes" "$worst" "$p99" "$over50" "$over100" "$pause_worst" "$pause_over50" \
+    "$pause_over100" "$own_worst" "$own_over100" "$written" "$pauses" "$typed" \
+    "$([ "$verdict" = ok ] || echo '  FAULT')"
 done
-echo "load: 1-minute load average before and after the run; written: pauses after which"
-echo "notes.bin had been written anew."
+echo "load: 1-minute load average before and after; written: pauses after which notes.bin had"
+echo "been written anew."
