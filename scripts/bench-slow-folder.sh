@@ -6,8 +6,8 @@
 #   scripts/bench-slow-folder.sh [notes] [seconds] [runs]     default: 200 notes, 20 s, 2 runs
 # SLOW_CALL_MS and SLOW_FLUSH_MS set the waits (default 30 and 100 ms), SLOW_CACHE_S how long
 # the kernel keeps names and attributes of the slow folder (default 1 s; 0: never); SLOW_TRACE=1
-# lists every call the slow folder served in slow-folder/fuse.log of the build folder. The table goes to
-# standard output, progress and each run's details to standard error.
+# lists every call the slow folder served in slow-folder/fuse.log of the build folder. The table
+# goes to standard output, progress and each run's details to standard error.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
