@@ -1,4 +1,5 @@
 #include "tests/bench/bench_notes.h"
+#include "storage/settings.h"
 #include <windows.h>
 #include <iterator>
 
@@ -67,4 +68,21 @@ std::vector<StoredNote> MakeBenchNotes(int count)
         note.text = MakeText(random);
     }
     return notes;
+}
+
+DataFolderSetting::DataFolderSetting(const std::string& folder)
+    : hadKey_(SettingsKeyExists()), previous_(ReadSettingsValue("DataFolder"))
+{
+    WriteSettingsText("DataFolder", folder);
+}
+
+DataFolderSetting::~DataFolderSetting()
+{
+    if (previous_.exists)
+        WriteSettingsValue("DataFolder", previous_.type, previous_.data.data(),
+                           static_cast<DWORD>(previous_.data.size()));
+    else if (!hadKey_)
+        DeleteSettingsKey();
+    else
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "DataFolder");
 }

@@ -66,42 +66,54 @@ HWND ReadyMainWindow(const std::vector<HWND>& windows, WindowKinds& kinds, int n
     return notes == noteCount ? main : nullptr;
 }
 
-bool EndChild(HANDLE process, HWND main)
-{
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process, 180000) == WAIT_OBJECT_0)
-        return true;
-    TerminateProcess(process, 99);
-    WaitForSingleObject(process, 10000);
-    return false;
-}
 } // namespace
 
-StartFigures MeasureStartUp(const std::string& commandLine, const ReadyRule& rule, int noteCount,
-                            DWORD timeoutMs)
+ChildProgram::~ChildProgram()
+{
+    if (!process_.hProcess)
+        return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+bool ChildProgram::Close(DWORD timeoutMs)
+{
+    PostMessageA(main_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        return true;
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 10000);
+    return false;
+}
+
+StartFigures ChildProgram::Start(const std::string& commandLine, const ReadyRule& rule, int noteCount,
+                                 DWORD timeoutMs)
 {
     StartFigures figures;
     std::string command = commandLine;
     STARTUPINFOA si = { sizeof si };
-    PROCESS_INFORMATION pi;
     LARGE_INTEGER started, now;
     QueryPerformanceCounter(&started);
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+        process_ = {};
         figures.failure = "cannot start " + commandLine;
         return figures;
     }
-    HWND main = nullptr;
     WindowKinds kinds = { rule, {} };
     for (;;) {
-        std::vector<HWND> windows = ThreadTopWindows(pi.dwThreadId);
+        std::vector<HWND> windows = ThreadTopWindows(process_.dwThreadId);
         LARGE_INTEGER before;
         QueryPerformanceCounter(&before);
-        main = ReadyMainWindow(windows, kinds, noteCount);
+        main_ = ReadyMainWindow(windows, kinds, noteCount);
         QueryPerformanceCounter(&now);
         figures.longestPollMs = std::max(figures.longestPollMs, MsBetween(before, now));
-        if (main)
+        if (main_)
             break;
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
             figures.failure = "ended before it was ready";
             break;
         }
@@ -111,20 +123,29 @@ StartFigures MeasureStartUp(const std::string& commandLine, const ReadyRule& rul
         }
         Sleep(POLL_SLEEP_MS);
     }
-    if (main) {
-        figures.readyMs = MsBetween(started, now);
-        figures.memory.cb = sizeof figures.memory;
-        if (!GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&figures.memory),
-                                  sizeof figures.memory))
-            figures.failure = "no memory figures";
-        if (!EndChild(pi.hProcess, main))
-            figures.failure = "did not end after WM_CLOSE";
-        figures.ok = figures.failure.empty();
-    } else {
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 10000);
+    if (!main_) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 10000);
+        return figures;
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    figures.readyMs = MsBetween(started, now);
+    figures.ok = true;
+    return figures;
+}
+
+StartFigures MeasureStartUp(const std::string& commandLine, const ReadyRule& rule, int noteCount,
+                            DWORD timeoutMs)
+{
+    ChildProgram child;
+    StartFigures figures = child.Start(commandLine, rule, noteCount, timeoutMs);
+    if (!figures.ok)
+        return figures;
+    figures.memory.cb = sizeof figures.memory;
+    if (!GetProcessMemoryInfo(child.Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&figures.memory),
+                              sizeof figures.memory))
+        figures.failure = "no memory figures";
+    if (!child.Close(180000))
+        figures.failure = "did not end after WM_CLOSE";
+    figures.ok = figures.failure.empty();
     return figures;
 }

@@ -370,30 +370,6 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
         }
     fflush(stdout);
 }
-
-// The program reads its data folder from the registry; the value there before is put back.
-class DataFolderSetting {
-public:
-    explicit DataFolderSetting(const std::string& folder)
-        : hadKey_(SettingsKeyExists()), previous_(ReadSettingsValue("DataFolder"))
-    {
-        WriteSettingsText("DataFolder", folder);
-    }
-    ~DataFolderSetting()
-    {
-        if (previous_.exists)
-            WriteSettingsValue("DataFolder", previous_.type, previous_.data.data(),
-                               static_cast<DWORD>(previous_.data.size()));
-        else if (!hadKey_)
-            DeleteSettingsKey();
-        else
-            RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, "DataFolder");
-    }
-
-private:
-    bool hadKey_;
-    RegValue previous_;
-};
 } // namespace
 
 int main(int argc, char** argv)
