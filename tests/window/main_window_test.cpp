@@ -164,7 +164,10 @@ TEST_F(MainWindowTest, MinimizeHidesAndShowCommandOrTrayDoubleClickRestoresInPla
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
     EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
 
-    SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    // The low four bits are the system's own: with any of them set it is still the minimize.
+    EXPECT_EQ(0, SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0));
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "SC_MINIMIZE | 1 must hide";
+    EXPECT_FALSE(IsIconic(g_hMainWnd)) << "SC_MINIMIZE | 1 must not minimize";
     SendMessageA(g_hMainWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "tray double-click must show the main window";
     EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
