@@ -11,6 +11,13 @@
 
 extern const char APP_TITLE[];
 
+// The command of WM_SYSCOMMAND: the system uses the low four bits of wParam for itself (a drag
+// on the caption, for one, comes as SC_MOVE + HTCAPTION).
+inline WPARAM SystemCommandOf(WPARAM wParam)
+{
+    return wParam & 0xFFF0;
+}
+
 extern HINSTANCE g_hInst;
 extern HWND g_hMainWnd;
 extern HMENU g_hMarkMenu;

@@ -102,6 +102,16 @@ static void OnMainEndSession(WPARAM ending)
     WaitForSaves();
 }
 
+// Minimizing hides instead: the program lives in the notification area. Without an icon there
+// the window would be the only way back, so it is minimized as usual. True when handled.
+static bool OnMainSysCommand(HWND window, WPARAM wParam)
+{
+    if (SystemCommandOf(wParam) != SC_MINIMIZE || !HasTrayIcon())
+        return false;
+    ShowWindow(window, SW_HIDE);
+    return true;
+}
+
 static void OnMainDestroy()
 {
     EndSaves();
@@ -128,12 +138,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SAVE_DONE:      TellSaves(); break;
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:
-        // Minimizing hides instead: the program lives in the notification area. Without an icon
-        // there the window would be the only way back, so it is minimized as usual.
-        if (wParam == SC_MINIMIZE && HasTrayIcon()) {
-            ShowWindow(window, SW_HIDE);
+        if (OnMainSysCommand(window, wParam))
             return 0;
-        }
         break;
     case WM_NOTE_DESTROYED: RemoveNote(reinterpret_cast<HWND>(wParam)); break;
     case WM_TRAY_NOTIFY:    OnTrayNotify(lParam); break;

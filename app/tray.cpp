@@ -21,11 +21,14 @@ ShellNotifyIconFn g_pfnShellNotifyIcon = Shell_NotifyIconA;
 static NOTIFYICONDATAA MakeAddRecord()
 {
     // Loaded once and kept: the icon is added again at every restart of the taskbar, and icon
-    // handles live until the process ends.
+    // handles live until the process ends. The notification area shows small icons: the program's
+    // small picture (the main window's caption shows it too) at the system's small size, rather
+    // than the large picture scaled down.
     static HICON icon;
     if (!icon)
-        icon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                             0, 0, LR_DEFAULTSIZE));
+        icon = static_cast<HICON>(LoadImageA(g_hInst, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     NOTIFYICONDATAA nid = MakeIconRecord();
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = WM_TRAY_NOTIFY;

@@ -264,6 +264,16 @@ static void OnNoteSetFocus(HWND window)
         SetFocus(Notes.items[index].hwndEdit);
 }
 
+// Closing a note only packs it; deleting takes the explicit command. True when handled.
+static bool OnNoteSysCommand(HWND window, WPARAM wParam)
+{
+    if (SystemCommandOf(wParam) != SC_CLOSE)
+        return false;
+    PackNote(window);
+    SaveAfterChange(CHANGE_PACKED, window);
+    return true;
+}
+
 static void OnNoteDestroy(HWND window)
 {
     SendMessageA(g_hMainWnd, WM_NOTE_DESTROYED, reinterpret_cast<WPARAM>(window),
@@ -281,12 +291,8 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:        OnNoteCommand(window, wParam, lParam); break;
     case WM_TIMER:          OnNoteTimer(window, wParam); break;
     case WM_SYSCOMMAND:
-        // Closing a note only packs it; deleting takes the explicit command.
-        if (wParam == SC_CLOSE) {
-            PackNote(window);
-            SaveAfterChange(CHANGE_PACKED, window);
+        if (OnNoteSysCommand(window, wParam))
             return 0;
-        }
         break;
     case WM_MOUSEMOVE:      OnNoteMouseMove(window); break;
     case WM_LBUTTONDBLCLK:

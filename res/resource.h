@@ -61,4 +61,4 @@
 #define MAKER_HOST              "harvelo.cz"
 #define MAKER_URL               "http://harvelo.cz/memovky/"
 #define SUPPORT_MAILTO          "mailto:podpora@harvelo.cz"
-#define AUTHOR_LINE             "© 2026 Vilém Dorazil"
+#define AUTHOR_LINE             "© 2026 Harvelo"

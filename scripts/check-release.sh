@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a release ZIP: exactly the expected files, a 32-bit executable that needs no DLL beyond
-# Windows' own, and the resources a user sees (version 1.0.0.1, X86 manifest, the four icons).
+# Windows' own, and the resources a user sees (version 1.0.0.1, X86 manifest, the four icons), and
+# the one holder of the copyright in the executable, the licence and both read-me files.
 set -euo pipefail
 zip=$1
 fail() { echo "release check: $*" >&2; exit 1; }
@@ -40,6 +41,13 @@ wrestool -x --raw --type=16 --name=1 "$exe" | od -v -An -tx4 -w4 | tr -d ' ' | s
 about=$(wrestool -x --raw --type=5 --name=107 "$exe" | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr -d '\0' || true)
 grep -q 'Memovky pro Windows  v. 1.5' <<<"$about" || fail "the About box does not say v. 1.5"
 
+# One holder of the copyright, the maker, wherever it is named.
+grep -q 'LegalCopyright.*© 2026 Harvelo' <<<"$version" || fail "the version record's copyright is not Harvelo's"
+grep -q '© 2026 Harvelo' <<<"$about" || fail "the About box's copyright is not Harvelo's"
+grep -q '^Copyright (c) 2026 Harvelo$' "$work/LICENSE.txt" || fail "LICENSE.txt names another holder"
+grep -q '© 2026 Harvelo, harvelo.cz' "$work/CTIMNE.txt" || fail "CTIMNE.txt names another holder"
+grep -q '(c) 2026 Harvelo, harvelo.cz' "$work/README.txt" || fail "README.txt names another holder"
+
 manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
 grep -q 'name="Microsoft.Windows.Memovky"' <<<"$manifest" || fail "manifest names another assembly"
 [ "$(grep -o 'processorArchitecture="X86"' <<<"$manifest" | wc -l)" -eq 2 ] || fail "manifest is not for X86"
@@ -47,4 +55,4 @@ grep -q 'Microsoft.Windows.Common-Controls' <<<"$manifest" || fail "manifest doe
 grep -q '<gdiScaling xmlns="http://schemas.microsoft.com/SMI/2017/WindowsSettings">true</gdiScaling>' <<<"$manifest" \
   || fail "manifest does not ask for GDI scaling"
 
-echo "release check: $zip is complete (files, imports, version 1.0.0.1, X86 manifest, icons)"
+echo "release check: $zip is complete (files, imports, version 1.0.0.1, copyright, X86 manifest, icons)"

@@ -5,6 +5,8 @@
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -52,6 +54,23 @@ bool PressUntil(const std::string& press, const std::string& release, const std:
         Xdo(release);
     }
     return false;
+}
+
+// Where the X server shows a window of the program (Wine names the X window in a property of the
+// window); (-32768, -32768) when it cannot be read.
+POINT ShownPlace(HWND window)
+{
+    const UINT_PTR xid = reinterpret_cast<UINT_PTR>(GetPropA(window, "__wine_x11_whole_window"));
+    const std::string shown = NativeOutput("/usr/bin/xwininfo -id " + std::to_string(xid));
+    const char* left = "Absolute upper-left X:";
+    const char* top = "Absolute upper-left Y:";
+    const size_t x = shown.find(left), y = shown.find(top);
+    POINT at = { -32768, -32768 };
+    if (xid && x != std::string::npos && y != std::string::npos) {
+        at.x = atoi(shown.c_str() + x + strlen(left));
+        at.y = atoi(shown.c_str() + y + strlen(top));
+    }
+    return at;
 }
 
 // True when done() holds all through the given time: for what must not happen.
@@ -181,14 +200,29 @@ TEST_F(NoteE2eTest, DraggingMovesTheMarkButNotTheStoredPlace)
     HWND mark = NoteAt(300, 300);
     ASSERT_NE(nullptr, mark);
 
-    // As a hand would: rest on the mark, press, and move once the moving loop has begun.
+    // As a hand would: rest on the mark, press, move once the moving loop has begun, and go on
+    // only once the mark is seen where the pointer took it. The X server reports a pointer event
+    // on the mark relative to where it shows the mark, and Wine adds where the mark is in Windows:
+    // a move or a release that comes after the mark has moved in Windows but before the X server
+    // has moved it too lands a whole step further on.
     auto drag = [this, mark](POINT from, POINT to) {
         MoveTo(from.x, from.y);
         EXPECT_NE(nullptr, WaitForPreview());
+        const RECT start = WindowRect(mark);
         EXPECT_TRUE(PressUntil("mousedown 1", "mouseup 1", [&] { return InMoveSize(mark); }))
             << "no left press started a drag";
-        for (int step = 1; step <= 5; ++step)
-            MoveTo(from.x + (to.x - from.x) * step / 5, from.y + (to.y - from.y) * step / 5);
+        for (int step = 1; step <= 5; ++step) {
+            const int dx = (to.x - from.x) * step / 5, dy = (to.y - from.y) * step / 5;
+            MoveTo(from.x + dx, from.y + dy);
+            const POINT place = { start.left + dx, start.top + dy };
+            auto shownThere = [&] {
+                const POINT shown = ShownPlace(mark);
+                return shown.x == place.x && shown.y == place.y;
+            };
+            EXPECT_TRUE(PumpUntil([&] { return NoteAt(place.x, place.y) == mark && shownThere(); }))
+                << "step " << step << ": the mark is at " << Describe(WindowRect(mark)) << ", shown at ("
+                << ShownPlace(mark).x << ", " << ShownPlace(mark).y << ")";
+        }
         Xdo("mouseup 1");
         EXPECT_TRUE(PumpUntil([&] { return !InMoveSize(mark); })) << "the release did not end the drag";
     };

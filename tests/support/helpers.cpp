@@ -194,20 +194,33 @@ std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibl
     return query.found;
 }
 
+// A new name for a file in the host's /tmp. Other test sessions share /tmp and may reuse our
+// process id: the clock tells them apart.
+static std::string NewHostTempFile()
+{
+    static LONG serial;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return "/tmp/memovky-xdo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(now.QuadPart) + "-"
+         + std::to_string(InterlockedIncrement(&serial));
+}
+
+// The same file as Wine's drive Z: shows it.
+static std::string WindowsPathOfHostFile(const std::string& path)
+{
+    std::string windowsPath = "Z:" + path;
+    for (char& c : windowsPath)
+        if (c == '/')
+            c = '\\';
+    return windowsPath;
+}
+
 bool RunNative(const std::string& shellCommand)
 {
     // Wine starts native programs too, but its handle of such a process is not one that can be
     // waited on: the shell leaves a file behind when xdotool is done, and that is waited for.
-    // Other test sessions share /tmp and may reuse our process id: the clock tells them apart.
-    static LONG serial;
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    const std::string marker = "/tmp/memovky-xdo-" + std::to_string(GetCurrentProcessId()) + "-"
-                             + std::to_string(now.QuadPart) + "-" + std::to_string(InterlockedIncrement(&serial));
-    std::string windowsMarker = "Z:" + marker;
-    for (char& c : windowsMarker)
-        if (c == '/')
-            c = '\\';
+    const std::string marker = NewHostTempFile();
+    const std::string windowsMarker = WindowsPathOfHostFile(marker);
     std::string script = shellCommand + "; : > " + marker;
     std::string quoted;
     for (char c : script) {
@@ -233,6 +246,16 @@ bool RunNative(const std::string& shellCommand)
 bool Xdo(const std::string& arguments)
 {
     return RunNative("/usr/bin/xdotool " + arguments);
+}
+
+std::string NativeOutput(const std::string& shellCommand)
+{
+    const std::string output = NewHostTempFile();
+    const std::string windowsOutput = WindowsPathOfHostFile(output);
+    const bool finished = RunNative(shellCommand + " > " + output);
+    const std::vector<uint8_t> bytes = finished ? ReadFileBytes(windowsOutput) : std::vector<uint8_t>();
+    DeleteFileA(windowsOutput.c_str());
+    return std::string(bytes.begin(), bytes.end());
 }
 
 WindowDriver::WindowDriver(const char* className, const char* title, std::function<void(HWND)> action,

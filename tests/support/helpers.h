@@ -51,6 +51,8 @@ std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibl
 bool RunNative(const std::string& shellCommand);
 // Runs xdotool on the test display, as a user's mouse and keyboard would act.
 bool Xdo(const std::string& arguments);
+// What a shell command of the host writes to its standard output; empty when it did not finish.
+std::string NativeOutput(const std::string& shellCommand);
 
 // Watches, on a thread of its own, for a top-level window of this process with the given
 // class and title; when it shows up, runs action on it once. Joined on destruction.

@@ -125,6 +125,33 @@ TEST_F(MainWindowTest, TaskbarArrivingDuringAStartUpBoxLeavesOneBoxOneIconLoaded
         EXPECT_EQ(IconsHandedOver[0], icon) << "the icon was loaded again";
 }
 
+// The size of an icon as its own bitmaps have it; a monochrome icon's mask is twice as high.
+SIZE IconSize(HICON icon)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+        return SIZE{};
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    const SIZE size = { bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2 };
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return size;
+}
+
+TEST_F(MainWindowTest, TrayIconHasTheSmallIconSizeOfTheSystem)
+{
+    ASSERT_NE(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)) << "the sizes must differ to be told apart";
+    IconsHandedOver.clear();
+    g_pfnShellNotifyIcon = NoteIcons;
+    StartProgram();
+    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    ASSERT_EQ(1u, IconsHandedOver.size());
+    const SIZE size = IconSize(IconsHandedOver[0]);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), size.cx);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), size.cy);
+}
+
 TEST_F(MainWindowTest, WithoutATaskbarAtStartTheWindowStaysShownUntilTheIconCanBeAdded)
 {
     g_pfnShellNotifyIcon = RefuseNewIcons;
@@ -164,7 +191,10 @@ TEST_F(MainWindowTest, MinimizeHidesAndShowCommandOrTrayDoubleClickRestoresInPla
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
     EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));
 
-    SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    // The low four bits are the system's own: with any of them set it is still the minimize.
+    EXPECT_EQ(0, SendMessageA(g_hMainWnd, WM_SYSCOMMAND, SC_MINIMIZE | 1, 0));
+    EXPECT_FALSE(IsWindowVisible(g_hMainWnd)) << "SC_MINIMIZE | 1 must hide";
+    EXPECT_FALSE(IsIconic(g_hMainWnd)) << "SC_MINIMIZE | 1 must not minimize";
     SendMessageA(g_hMainWnd, WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd)) << "tray double-click must show the main window";
     EXPECT_TRUE(SameRect(placed, WindowRect(g_hMainWnd))) << Describe(WindowRect(g_hMainWnd));

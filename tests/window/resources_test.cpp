@@ -343,6 +343,9 @@ TEST_F(ResourcesTest, VersionRecord)
     EXPECT_EQ("Memovky.exe", VersionString(info, "OriginalFilename"));
     EXPECT_EQ("Memovky pro Windows", VersionString(info, "ProductName"));
     EXPECT_EQ("1, 0, 0, 1", VersionString(info, "ProductVersion"));
+    // The copyright is held by the maker, whose name the company entry carries.
+    EXPECT_EQ("Harvelo", VersionString(info, "CompanyName"));
+    EXPECT_EQ("© 2026 Harvelo", VersionString(info, "LegalCopyright"));
 
     DWORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
