@@ -26,11 +26,6 @@ static struct {
     std::vector<std::string> replaced;  // files this run wrote and then replaced, not yet deleted
 } Run;
 
-static bool FileIsThere(const char* path)
-{
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 void ComposeDataFile()
 {
     BeginRunOfSaves();
@@ -81,9 +76,7 @@ static void SettleLeftovers(std::string& announce)
     });
     if (!FileIsThere(Settings.DataFile)) {
         auto newest = std::find_if(leftovers.begin(), leftovers.end(), [](const Leftover& l) { return l.whole; });
-        if (newest != leftovers.end()
-            && RetryWhileHeld([&] { return g_pfnMoveFileExA(newest->path.c_str(), Settings.DataFile, MOVEFILE_WRITE_THROUGH)
-                                               ? ERROR_SUCCESS : GetLastError(); }) == ERROR_SUCCESS)
+        if (newest != leftovers.end() && MoveToFreeName(newest->path, Settings.DataFile) == ERROR_SUCCESS)
             leftovers.erase(newest);
     }
     for (const Leftover& leftover : leftovers)
@@ -124,7 +117,9 @@ void DataFileReadInPart()
     RememberRead({}, false);
 }
 
-bool DataFileHolds(const std::vector<uint8_t>& bytes)
+// notes.bin is in place, and holds exactly these bytes as far as this run knows, and nothing of
+// an earlier save of this run waits beside it. Writer thread (or before it starts) only.
+static bool DataFileHolds(const std::vector<uint8_t>& bytes)
 {
     return Run.known == Known::BYTES && Run.bytes == bytes && Run.waiting.empty() && Run.replaced.empty();
 }
@@ -164,7 +159,7 @@ static void DeleteReplaced()
     std::vector<std::string> held;
     for (const std::string& file : Run.replaced)
         if (RetryWhileHeld([&] { return DeleteFileA(file.c_str()) ? ERROR_SUCCESS : GetLastError(); }) != ERROR_SUCCESS
-            && FileIsThere(file.c_str()))
+            && FileIsThere(file))
             held.push_back(file);
     Run.replaced = held;
 }
@@ -195,7 +190,7 @@ DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes)
         // Where the replace lost notes.bin on the way, the run's notes are nowhere in its place.
         if (!FileIsThere(path))
             Run.known = Known::NOTHING;
-        if (!FileIsThere(temporary.c_str()))
+        if (!FileIsThere(temporary))
             Run.waiting.clear();
         return outcome;
     }
@@ -219,8 +214,8 @@ static struct {
     std::vector<uint8_t> bytes;         // handed over, not yet begun
     SaveKind kind = SaveKind::AUTOMATIC;
     unsigned waiting = 0;               // their number; 0: nothing waits
-    bool busy = false;
-    unsigned handed = 0, ended = 0, written = 0;    // numbers of the newest such saves
+    unsigned handed = 0, ended = 0, written = 0;    // numbers of the newest such saves: the writer
+                                                    // is idle when ended == handed
     std::vector<uint8_t> newest;        // the newest bytes handed over, or read at the start
     unsigned newestNumber = 0;          // ... their save's number, 0 for those read
     bool holds = false;                 // ... and they are on disk, or on their way
@@ -271,12 +266,10 @@ static void WriteWaiting()
     std::vector<uint8_t> bytes;
     bytes.swap(Writer.bytes);
     Writer.waiting = 0;
-    Writer.busy = true;
     ReleaseSRWLockExclusive(&Writer.lock);
     const DataFileWrite outcome = WriteDataFile(bytes);
     const bool holds = !outcome.error && DataFileHolds(bytes);
     AcquireSRWLockExclusive(&Writer.lock);
-    Writer.busy = false;
     Writer.ended = number;
     if (!outcome.error)
         Writer.written = number;
@@ -406,7 +399,7 @@ static void BeginRunOfSaves()
 void WaitForSaves()
 {
     WriterLock lock;
-    WaitUntil([] { return !Writer.waiting && !Writer.busy; });
+    WaitUntil([] { return Writer.ended == Writer.handed; });
 }
 
 static void RememberRead(const std::vector<uint8_t>& bytes, bool holds)

@@ -36,10 +36,6 @@ DataFileRead ReadDataFile(std::vector<uint8_t>& bytes, std::string& announce);
 // record, a note that could not be made): the first write keeps the file aside.
 void DataFileReadInPart();
 
-// notes.bin is in place, and holds exactly these bytes as far as this run knows, and nothing of
-// an earlier save of this run waits beside it. Writer thread (or before it starts) only.
-bool DataFileHolds(const std::vector<uint8_t>& bytes);
-
 struct DataFileWrite {
     DWORD error = ERROR_SUCCESS;    // ERROR_SUCCESS: written
     std::string announce;           // the run's first file kept aside, where this write kept it

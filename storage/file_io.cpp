@@ -15,7 +15,7 @@ static DWORD LastErrorUnless(BOOL done)
     return done ? ERROR_SUCCESS : GetLastError();
 }
 
-static bool FileIsThere(const std::string& path)
+bool FileIsThere(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -223,6 +223,11 @@ std::vector<std::string> FindTemporaryFiles(const char* path)
     return found;
 }
 
+DWORD MoveToFreeName(const std::string& from, const std::string& to)
+{
+    return RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)); });
+}
+
 static DWORD Replace(const char* path, const std::string& temporary, const std::string& backup)
 {
     return RetryWhileHeld([&] {
@@ -242,7 +247,7 @@ DWORD PutInPlace(const std::string& temporary, const char* path, const std::stri
     // None there, or the replace lost it on the way (1177: the old file is the backup already):
     // the new file goes into the empty place, never over a file that appeared meanwhile.
     if (error && !FileIsThere(path))
-        error = RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH)); });
+        error = MoveToFreeName(temporary, path);
     // Windows carries the attributes over; Wine's ReplaceFile and a move do not.
     const DWORD kept = existed ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
     if (!error && kept && (GetFileAttributesA(path) & kept) != kept)
@@ -272,7 +277,7 @@ DWORD KeepFileAside(const std::string& file, const char* path, std::string& kept
     DWORD error = ERROR_FILE_EXISTS;
     for (int counter = 1; counter < 1000 && IsTakenError(error); ++counter) {
         const std::string name = KeptPath(folder, now, counter);
-        error = RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(file.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)); });
+        error = MoveToFreeName(file, name);
         if (!error)
             keptAs = name;
     }

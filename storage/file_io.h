@@ -24,6 +24,7 @@ extern void (WINAPI *g_pfnGetLocalTime)(LPSYSTEMTIME);
 
 // No such file, or no such folder (a drive that is not there yet).
 bool IsNoFileError(DWORD error);
+bool FileIsThere(const std::string& path);
 
 // Runs step again every 100 ms while it fails because another program holds a file, for
 // g_dataFileRetryMs at most; its last result.
@@ -59,6 +60,9 @@ DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, st
                          FileIdentity& identity);
 // Temporary files of a save of this program beside path, the old fixed "notes.tmp" included.
 std::vector<std::string> FindTemporaryFiles(const char* path);
+
+// Renames from as to, written through, never over a file that is there; tried again while held.
+DWORD MoveToFreeName(const std::string& from, const std::string& to);
 
 // Puts temporary in place of path. An existing path is replaced with ReplaceFile, which keeps its
 // attributes and security, and moved to backup (a temporary file that this save reserved); where
