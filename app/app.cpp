@@ -28,7 +28,7 @@ static HMENU LoadPopupMenu(int id)
 int InitApplication()
 {
     SetDefaultSettings();
-    LoadSettings();
+    FatalBoxes(LoadSettings());
     ComposeDataFile();
     g_hMarkMenu = LoadPopupMenu(IDR_MARKMENU);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass())
@@ -38,6 +38,9 @@ int InitApplication()
         return 0;
     g_hTrayMenu = LoadPopupMenu(IDR_TRAYMENU);
     LoadNotes();
+    // A box of a note that could not be made may have ended the program.
+    if (!g_hMainWnd)
+        return 0;
     // Without an icon the main window is the only way back to the program.
     if (AddTrayIcon())
         ShowWindow(g_hMainWnd, SW_HIDE);
@@ -62,7 +65,9 @@ int Shutdown()
     // Saved: destroying the windows must not write the file again.
     EndSaves();
     DestroyAllNotes();
-    RemoveTrayIcon();
+    // Not there yet when the program is ended while its notes are being made.
+    if (HasTrayIcon())
+        RemoveTrayIcon();
     DestroyMenu(g_hTrayMenu);
     g_hTrayMenu = nullptr;
     return 1;

@@ -1,11 +1,13 @@
 #include "app/main_window.h"
 #include "app/app.h"
+#include "app/modal_loops.h"
 #include "app/tray.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/settings_dialog.h"
 #include "notes/autosave.h"
 #include "notes/note_collection.h"
 #include "notes/note_store.h"
+#include "notes/save_telling.h"
 #include "res/resource.h"
 #include <shellapi.h>
 
@@ -71,7 +73,7 @@ static void OpenShellAddress(const char* address)
 static void OnMainCommand(WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case IDM_SAVE:      SaveNotes(SaveKind::COMMAND); break;
+    case IDM_SAVE:      SaveNotes(SaveKind::COMMAND, true); break;
     case IDM_EXIT:      SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0); break;
     case IDM_ADD:
         if (AddNote(0, 0, nullptr, NOTE_EXPANDED))
@@ -112,6 +114,14 @@ static bool OnMainSysCommand(HWND window, WPARAM wParam)
     return true;
 }
 
+// A save has ended, or the last modal loop: texts now on disk are no longer changed, and what
+// the background has to tell is told where nothing is in the way.
+static void OnMainSaveDone()
+{
+    MarkTextsSaved();
+    TellSaves();
+}
+
 static void OnMainDestroy()
 {
     EndSaves();
@@ -132,10 +142,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_DESTROY:        OnMainDestroy(); break;
     case WM_NCDESTROY:      g_hMainWnd = nullptr; break;
-    // Never asks, and no box holds the log-off up: a failure is told once this has returned.
+    // Never asks, and no box holds the log-off up: what there is to tell, the next start tells.
     case WM_QUERYENDSESSION: SaveNotes(SaveKind::SESSION_END); break;
     case WM_ENDSESSION:     OnMainEndSession(wParam); break;
-    case WM_SAVE_DONE:      TellSaves(); break;
+    case WM_SAVE_DONE:      OnMainSaveDone(); break;
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE:  EnterModalLoop(); break;
+    case WM_EXITMENULOOP:
+    case WM_EXITSIZEMOVE:   LeaveModalLoop(); break;
     case WM_COMMAND:        OnMainCommand(wParam); break;
     case WM_SYSCOMMAND:
         if (OnMainSysCommand(window, wParam))

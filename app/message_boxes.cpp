@@ -1,7 +1,7 @@
 #include "app/message_boxes.h"
 #include "app/app.h"
-
-MessageBoxFn g_pfnMessageBox = MessageBoxA;
+#include "app/modal_loops.h"
+#include "app/system_calls.h"
 
 const char FATAL_TEXT[] =
     "Fatální chyba\nDoporučujeme program ukončit.\nObraťte se prosím na technickou podporu";
@@ -45,7 +45,11 @@ static int ShowBox(const char* text, UINT flags)
     HWND focus = GetFocus();
     HHOOK outer = BoxHook;
     BoxHook = SetWindowsHookExA(WH_CBT, RaiseBox, nullptr, GetCurrentThreadId());
-    const int answer = g_pfnMessageBox(nullptr, text, APP_TITLE, flags | MB_TASKMODAL | MB_TOPMOST);
+    int answer;
+    {
+        ModalLoop loop;
+        answer = g_sys.MessageBoxA(nullptr, text, APP_TITLE, flags | MB_TASKMODAL | MB_TOPMOST);
+    }
     if (BoxHook)
         UnhookWindowsHookEx(BoxHook);
     BoxHook = outer;
@@ -66,6 +70,12 @@ int WarningBox(const char* text)
 void FatalBox(const char* text)
 {
     ShowBox(text ? text : FATAL_TEXT, MB_OK | MB_ICONERROR);
+}
+
+void FatalBoxes(int count)
+{
+    for (int i = 0; i < count; ++i)
+        FatalBox(nullptr);
 }
 
 int AskYesNo(const char* text)

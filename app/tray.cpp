@@ -1,6 +1,7 @@
 #include "app/tray.h"
 #include "app/app.h"
 #include "app/message_boxes.h"
+#include "app/system_calls.h"
 #include "res/resource.h"
 #include <shellapi.h>
 #include <cstring>
@@ -15,8 +16,6 @@ static NOTIFYICONDATAA MakeIconRecord()
     nid.uID = TRAY_ICON_ID;
     return nid;
 }
-
-ShellNotifyIconFn g_pfnShellNotifyIcon = Shell_NotifyIconA;
 
 static NOTIFYICONDATAA MakeAddRecord()
 {
@@ -37,29 +36,67 @@ static NOTIFYICONDATAA MakeAddRecord()
     return nid;
 }
 
+static std::string TipLine;
+
+// The longer record that balloons and two-line tips need.
+static NOTIFYICONDATAA MakeLongRecord(UINT flags)
+{
+    NOTIFYICONDATAA nid = MakeIconRecord();
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.uFlags = flags;
+    return nid;
+}
+
+static void ApplyTip()
+{
+    if (TipLine.empty())
+        return;
+    NOTIFYICONDATAA nid = MakeLongRecord(NIF_TIP);
+    lstrcpynA(nid.szTip, (std::string(APP_TITLE) + "\n" + TipLine).c_str(), sizeof nid.szTip);
+    g_sys.Shell_NotifyIconA(NIM_MODIFY, &nid);
+}
+
 int AddTrayIcon()
 {
     // The icon may be there already: the taskbar can announce itself while a box of the
     // start-up is open, and the icon is added then. It is only refreshed.
     NOTIFYICONDATAA nid = MakeAddRecord();
-    if (!g_pfnShellNotifyIcon(NIM_ADD, &nid) && !g_pfnShellNotifyIcon(NIM_MODIFY, &nid)) {
+    if (!g_sys.Shell_NotifyIconA(NIM_ADD, &nid) && !g_sys.Shell_NotifyIconA(NIM_MODIFY, &nid)) {
         ErrorBox("Chyba při vytváření notifikační ikony");
         return 0;
     }
+    ApplyTip();
     return 1;
+}
+
+void SetTrayTipLine(const std::string& line)
+{
+    TipLine = line;
+    ApplyTip();
+}
+
+int ShowTrayBalloon(const std::string& text, DWORD icon)
+{
+    NOTIFYICONDATAA nid = MakeLongRecord(NIF_INFO);
+    lstrcpynA(nid.szInfo, text.c_str(), sizeof nid.szInfo);
+    lstrcpynA(nid.szInfoTitle, APP_TITLE, sizeof nid.szInfoTitle);
+    nid.dwInfoFlags = icon;
+    nid.uTimeout = 10000;
+    return g_sys.Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
 }
 
 int HasTrayIcon()
 {
     // Asked each time: a taskbar that restarts forgets every icon.
     NOTIFYICONDATAA nid = MakeIconRecord();
-    return g_pfnShellNotifyIcon(NIM_MODIFY, &nid) ? 1 : 0;
+    return g_sys.Shell_NotifyIconA(NIM_MODIFY, &nid) ? 1 : 0;
 }
 
 void RemoveTrayIcon()
 {
+    TipLine.clear();
     NOTIFYICONDATAA nid = MakeIconRecord();
-    if (!g_pfnShellNotifyIcon(NIM_DELETE, &nid))
+    if (!g_sys.Shell_NotifyIconA(NIM_DELETE, &nid))
         ErrorBox("Chyba při odebírání notifikační ikony");
 }
 

@@ -1,9 +1,11 @@
 #include "dialogs/about_dialog.h"
 #include "app/app.h"
+#include "app/modal_loops.h"
 #include "res/resource.h"
 
 int ShowAbout()
 {
+    ModalLoop loop;
     return DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUT), g_hMainWnd, AboutDlgProc, 0) == 1;
 }
 

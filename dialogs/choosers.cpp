@@ -1,11 +1,10 @@
 #include "dialogs/choosers.h"
+#include "app/modal_loops.h"
+#include "app/system_calls.h"
 
 COLORREF CustomColours[16];
 char BrowseStartFolder[MAX_PATH];
 
-BOOL (WINAPI *g_pfnChooseColor)(LPCHOOSECOLORA) = ChooseColorA;
-PIDLIST_ABSOLUTE (WINAPI *g_pfnBrowseForFolder)(LPBROWSEINFOA) = SHBrowseForFolderA;
-HRESULT (WINAPI *g_pfnSHGetMalloc)(IMalloc**) = SHGetMalloc;
 
 COLORREF ChooseColour(COLORREF initial, HWND owner)
 {
@@ -16,7 +15,8 @@ COLORREF ChooseColour(COLORREF initial, HWND owner)
     cc.rgbResult = initial;
     cc.lpCustColors = CustomColours;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN;
-    return g_pfnChooseColor(&cc) ? cc.rgbResult : initial;
+    ModalLoop loop;
+    return g_sys.ChooseColorA(&cc) ? cc.rgbResult : initial;
 }
 
 int CALLBACK BrowseCallback(HWND browser, UINT notification, LPARAM parameter, LPARAM)
@@ -44,7 +44,7 @@ int BrowseForFolder(char* path, const char* start, const char* title)
             lstrcpynA(BrowseStartFolder, start, sizeof BrowseStartFolder);
     }
     IMalloc* allocator = nullptr;
-    if (FAILED(g_pfnSHGetMalloc(&allocator)))
+    if (FAILED(g_sys.SHGetMalloc(&allocator)))
         allocator = nullptr;
 
     BROWSEINFOA bi;
@@ -52,7 +52,11 @@ int BrowseForFolder(char* path, const char* start, const char* title)
     bi.lpszTitle = title ? title : "Vyberte požadovanou složku";
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
     bi.lpfn = BrowseCallback;
-    PIDLIST_ABSOLUTE chosen = g_pfnBrowseForFolder(&bi);
+    PIDLIST_ABSOLUTE chosen;
+    {
+        ModalLoop loop;
+        chosen = g_sys.SHBrowseForFolderA(&bi);
+    }
 
     int found = 0;
     if (chosen) {

@@ -7,12 +7,6 @@
 extern COLORREF CustomColours[16];      // kept for the whole run, offered by every chooser
 extern char BrowseStartFolder[MAX_PATH];
 
-// The system dialogs, reached through pointers so that tests can answer them.
-extern BOOL (WINAPI *g_pfnChooseColor)(LPCHOOSECOLORA);
-extern PIDLIST_ABSOLUTE (WINAPI *g_pfnBrowseForFolder)(LPBROWSEINFOA);
-// The shell's allocator, so that tests can withhold it.
-extern HRESULT (WINAPI *g_pfnSHGetMalloc)(IMalloc**);
-
 // The colour the user confirmed, or initial when the chooser was cancelled.
 COLORREF ChooseColour(COLORREF initial, HWND owner);
 // 1 when a file-system folder was chosen and written to path (MAX_PATH characters).

@@ -1,6 +1,7 @@
 #include "dialogs/settings_dialog.h"
 #include "app/app.h"
 #include "app/message_boxes.h"
+#include "app/modal_loops.h"
 #include "dialogs/choosers.h"
 #include "notes/note_collection.h"
 #include "notes/preview.h"
@@ -13,6 +14,7 @@ int PopupColorTouched;
 
 int ShowSettings()
 {
+    ModalLoop loop;
     return DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_SETTINGS), g_hMainWnd, SettingsDlgProc, 0) == 1;
 }
 
@@ -76,7 +78,7 @@ static void OnSettingsOk(HWND dialog)
     // Expanding first makes every note pass through PackNote with the new size.
     UnpackAll();
     PackAll();
-    SaveSettings();
+    FatalBoxes(SaveSettings());
     if (PopupColorTouched == 1)
         ReregisterPopupClass();
     EndDialog(dialog, IDOK);

@@ -1,6 +1,7 @@
 #include "notes/note_collection.h"
 #include "app/app.h"
 #include "app/message_boxes.h"
+#include "app/system_calls.h"
 #include "notes/note_window.h"
 #include "res/resource.h"
 #include "storage/settings.h"
@@ -10,7 +11,6 @@
 #include <vector>
 
 NoteCollection Notes;
-NoteReallocFn g_pfnNoteRealloc = std::realloc;
 
 int FindNote(HWND window)
 {
@@ -63,7 +63,7 @@ int IsNotePacked(HWND window)
 // Appends one zero-filled record. On failure the collection stays exactly as it was.
 static bool GrowNotes()
 {
-    void* grown = g_pfnNoteRealloc(Notes.items, (Notes.count + 1) * sizeof(NoteRecord));
+    void* grown = g_sys.Realloc(Notes.items, (Notes.count + 1) * sizeof(NoteRecord));
     if (!grown) {
         ErrorBox("Nedostatek paměti pro další memovku");
         return false;
@@ -163,7 +163,7 @@ static void EraseRecord(int index)
         return;
     }
     // A failed shrink keeps the larger block, which still holds every record.
-    if (void* shrunk = g_pfnNoteRealloc(Notes.items, Notes.count * sizeof(NoteRecord)))
+    if (void* shrunk = g_sys.Realloc(Notes.items, Notes.count * sizeof(NoteRecord)))
         Notes.items = static_cast<NoteRecord*>(shrunk);
 }
 

@@ -36,10 +36,6 @@ struct NoteCollection {
 
 extern NoteCollection Notes;
 
-// Reallocation used for the array; tests swap it to see an allocation fail.
-using NoteReallocFn = void* (*)(void* block, size_t bytes);
-extern NoteReallocFn g_pfnNoteRealloc;
-
 int FindNote(HWND window);
 
 int GetNoteTracking(HWND window);

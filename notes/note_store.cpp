@@ -1,19 +1,14 @@
 #include "notes/note_store.h"
-#include "app/message_boxes.h"
 #include "notes/note_collection.h"
+#include "notes/save_telling.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
 #include <string>
 #include <vector>
 
-static const char SAVE_ERROR_TEXT[] = "Nelze vytvořit datový soubor";
-static const char LOAD_ERROR_TEXT[] = "Nelze načíst datový soubor";
-static const char KEPT_FILE_TEXT[] =
-    "Datový soubor se mezitím změnil mimo Memovky nebo jej nebylo možné načíst celý.\n"
-    "Jeho dosavadní obsah je uschován v souboru:\n";
-static const char KEPT_LEFTOVER_TEXT[] =
-    "Ve složce s daty zůstal soubor nedokončeného uložení (například po výpadku proudu).\n"
-    "Je uschován v souboru:\n";
+// While the stored notes are being made nothing is saved: a close or a log-off meanwhile would
+// write less than the file holds.
+static bool Loading;
 
 // One question for almost every note (each one costs a conversion of the whole text): the buffer
 // is larger than most notes, and only a text that fills it is measured and read again.
@@ -96,7 +91,7 @@ static struct {
     ChangedTexts texts;
 } Handed;
 
-static void MarkTextsSaved()
+void MarkTextsSaved()
 {
     if (Handed.save && !SaveWritten(Handed.save))
         return;
@@ -113,21 +108,30 @@ static void Remember(unsigned save, ChangedTexts& texts)
     MarkTextsSaved();
 }
 
-int SaveNotes(SaveKind kind)
+// Exit and log-off write only what differs from the newest notes handed over (or the notes as
+// the start made them): an untouched collection leaves the file as it is. A save of the same
+// notes still on its way is waited for, and a failed one is no reason to skip.
+int SaveNotes(SaveKind kind, bool untouchedToo)
 {
-    ChangedTexts texts;
-    const unsigned save = SaveBytes(EncodeCollection(texts), kind);
-    if (!save)
+    if (Loading || SavingEnded())
         return 1;
+    ChangedTexts texts;
+    std::vector<uint8_t> bytes = EncodeCollection(texts);
+    WaitForSaves();
+    unsigned save = 0;
+    if (!SaveHolds(bytes, save) || untouchedToo)
+        save = SaveBytes(std::move(bytes), kind);
     Remember(save, texts);
     if (kind == SaveKind::COMMAND)
-        TellSaves();
-    return SaveWritten(save) ? 1 : 0;
+        TellCommandSave();
+    else if (kind == SaveKind::SESSION_END)
+        LeaveSaveNewsForTheNextStart();
+    return !save || SaveWritten(save) ? 1 : 0;
 }
 
 void SaveNotesIfChanged()
 {
-    if (SavingEnded())
+    if (Loading || SavingEnded())
         return;
     ChangedTexts texts;
     std::vector<uint8_t> bytes = EncodeCollection(texts);
@@ -136,54 +140,43 @@ void SaveNotesIfChanged()
         Remember(save, texts);
 }
 
-void TellSaves()
+// Makes the stored notes; false when the program began to end meanwhile (a box of a note that
+// could not be made let a close through).
+static bool MakeNotes(const DecodedNotes& decoded)
 {
-    MarkTextsSaved();
-    // A box lets messages through: what comes meanwhile waits until it has closed.
-    if (!BeginSaveBox())
-        return;
-    for (SaveNews news = TakeSaveNews(); news.Any(); news = TakeSaveNews()) {
-        // Only the first of a run: two copies of the program on one synced folder make copies,
-        // not boxes.
-        if (!news.kept.empty())
-            WarningBox((KEPT_FILE_TEXT + news.kept).c_str());
-        if (news.failed)
-            ErrorBox(SAVE_ERROR_TEXT);
-    }
-    EndSaveBox();
-}
-
-int LoadNotes()
-{
-    std::vector<uint8_t> bytes;
-    std::string kept;
-    const DataFileRead read = ReadDataFile(bytes, kept);
-    if (!kept.empty())
-        WarningBox((KEPT_LEFTOVER_TEXT + kept).c_str());
-    switch (read) {
-    case DataFileRead::NO_FILE:
-        return 0;
-    case DataFileRead::FAILED:
-        ErrorBox(LOAD_ERROR_TEXT);
-        return 0;
-    case DataFileRead::READ:
-        break;
-    }
-    const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
     size_t made = 0;
     for (const StoredNote& stored : decoded.notes) {
-        if (!AddNote(stored.x, stored.y, stored.text.c_str(), NOTE_PACKED))
+        if (SavingEnded() || !AddNote(stored.x, stored.y, stored.text.c_str(), NOTE_PACKED))
             break;
         HWND window = Notes.items[Notes.count - 1].hwnd;
         SetNoteColor(window, stored.color);
         SetNoteTime(window, { stored.year, stored.month, stored.day, stored.hour, stored.minute });
         ++made;
     }
+    if (SavingEnded())
+        return false;
     // What did not become a note is still only in the file: the first save keeps the file aside.
     if (!decoded.whole || made < decoded.notes.size())
         DataFileReadInPart();
     // The texts are those of the file (an edit box made with a text may call itself modified).
     for (int i = 0; i < Notes.count; ++i)
         SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
-    return 1;
+    return true;
+}
+
+int LoadNotes()
+{
+    std::vector<uint8_t> bytes;
+    std::string kept;
+    Loading = true;
+    const DataFileRead read = ReadDataFile(bytes, kept);
+    const bool made = MakeNotes(DecodeNotes(bytes.data(), bytes.size()));
+    Loading = false;
+    if (!made)
+        return 0;
+    ChangedTexts texts;
+    RememberUntouched(EncodeCollection(texts));
+    // The boxes of the start open once the notes are there.
+    TellStartUp(kept, read == DataFileRead::FAILED);
+    return read == DataFileRead::READ ? 1 : 0;
 }

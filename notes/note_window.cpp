@@ -1,6 +1,7 @@
 #include "notes/note_window.h"
 #include "app/app.h"
 #include "app/message_boxes.h"
+#include "app/modal_loops.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/choosers.h"
 #include "notes/autosave.h"
@@ -274,6 +275,14 @@ static bool OnNoteSysCommand(HWND window, WPARAM wParam)
     return true;
 }
 
+// A mark dropped after a drag, or a note moved or sized: saved, and what waited for the drag to
+// end is told.
+static void OnNoteExitSizeMove(HWND window)
+{
+    SaveAfterChange(CHANGE_MOVED, window);
+    LeaveModalLoop();
+}
+
 static void OnNoteDestroy(HWND window)
 {
     SendMessageA(g_hMainWnd, WM_NOTE_DESTROYED, reinterpret_cast<WPARAM>(window),
@@ -299,7 +308,10 @@ LRESULT CALLBACK NoteWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MBUTTONDOWN:    ExpandMark(window); break;
     case WM_RBUTTONUP:      OpenMarkMenu(window); break;
     case WM_MOUSELEAVE:     OnNoteMouseLeave(window); break;
-    case WM_EXITSIZEMOVE:   SaveAfterChange(CHANGE_MOVED, window); break;
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE:  EnterModalLoop(); break;
+    case WM_EXITMENULOOP:   LeaveModalLoop(); break;
+    case WM_EXITSIZEMOVE:   OnNoteExitSizeMove(window); break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE)
             SaveAfterChange(CHANGE_LEFT, window);

@@ -4,7 +4,8 @@
 // that appeared, was changed elsewhere, or was read only in part or not at all) is kept beside it
 // under a new name, and nothing is merged. What an unfinished save left (a power cut, a crash)
 // is found at the next start: put in place where notes.bin is missing, kept beside it otherwise.
-// Bytes and files only: making notes of them is notes/note_store.h's work.
+// Bytes and files only: the writer thread is storage/save_writer.h, making notes of the bytes is
+// notes/note_store.h's work.
 #pragma once
 #include "storage/file_io.h"
 #include <windows.h>
@@ -38,46 +39,15 @@ void DataFileReadInPart();
 
 struct DataFileWrite {
     DWORD error = ERROR_SUCCESS;    // ERROR_SUCCESS: written
-    std::string announce;           // the run's first file kept aside, where this write kept it
+    std::string kept;               // the file this write kept aside, if it kept one
+    bool first = false;             // ... the run's first
 };
 // Puts bytes in place of the file by the rule above. Each step that meets a file another program
-// holds is tried again by itself. The writer thread's work; tests call it on a thread of theirs.
-DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes);
+// holds is tried again by itself. leaveNew: the new notes are written beside the file even where
+// it may not be replaced (the end of the session, the last chance), and left there for the next
+// start. The writer thread's work; tests call it on a thread of theirs.
+DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes, bool leaveNew = false);
 
-// Every save goes through SaveBytes: the window thread hands over the bytes of the whole
-// collection and one writer thread does the file work, so that no window waits for a disk. A
-// hand-over while the writer is busy replaces the one that waits: only the newest bytes are
-// written. The writer touches no window; when a save has ended it posts the message given to
-// ReportSavesTo, and the window thread then asks TakeSaveNews what to tell the user.
-enum class SaveKind {
-    AUTOMATIC,      // after a change: returns at once; a run of failures is told once
-    COMMAND,        // "&Uložit memovky", exit: waits until written; a failure is always told
-    SESSION_END,    // log-off: waits; files kept aside are not announced, a failure is told
-};
-// The save's number, 0 when nothing was handed over (the program is ending).
-unsigned SaveBytes(std::vector<uint8_t> bytes, SaveKind kind);
-// The newest bytes handed over, or read at the start, are these and nothing of a failed save
-// waits: there is nothing to save. number: the save that holds them (0: they were read).
-bool SaveHolds(const std::vector<uint8_t>& bytes, unsigned& number);
-// That save, or a newer one, is on disk.
-bool SaveWritten(unsigned number);
-// Where the writer posts message after each save.
-void ReportSavesTo(HWND window, UINT message);
-// From here on nothing is handed over: the program is ending and its windows go.
-void EndSaves();
-bool SavingEnded();
-// Waits until every save handed over has ended.
-void WaitForSaves();
-// Waits for what was handed over and ends the writer thread.
-void StopSaveWriter();
-
-// What the user is to be told of saves that ended since the last call.
-struct SaveNews {
-    std::string kept;       // the run's first file kept aside
-    bool failed = false;    // a failure the rule says to tell
-    bool Any() const { return failed || !kept.empty(); }
-};
-SaveNews TakeSaveNews();
-// One save box at a time: false while one is open, and what it would have said waits for it.
-bool BeginSaveBox();
-void EndSaveBox();
+// notes.bin is in place and holds exactly these bytes as far as this run knows, and nothing of an
+// earlier save of this run waits beside it. Writer thread, or while it is idle.
+bool DataFileHolds(const std::vector<uint8_t>& bytes);

@@ -1,14 +1,10 @@
 #include "storage/file_io.h"
+#include "app/system_calls.h"
 #include <algorithm>
 #include <cstdio>
 
 DWORD g_dataFileRetryMs = DATA_FILE_RETRY_MS;
 
-BOOL (WINAPI *g_pfnWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
-BOOL (WINAPI *g_pfnFlushFileBuffers)(HANDLE) = FlushFileBuffers;
-BOOL (WINAPI *g_pfnReplaceFileA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) = ReplaceFileA;
-BOOL (WINAPI *g_pfnMoveFileExA)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
-void (WINAPI *g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 
 static DWORD LastErrorUnless(BOOL done)
 {
@@ -38,16 +34,32 @@ static bool IsHeldError(DWORD error)
         || error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
-DWORD RetryWhileHeld(const std::function<DWORD()>& step)
+static DWORD RetryWhile(const std::function<DWORD()>& step, bool (*held)(DWORD))
 {
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD error = step();
         const DWORD waited = GetTickCount() - start;
-        if (!IsHeldError(error) || waited >= g_dataFileRetryMs)
+        if (!held(error) || waited >= g_dataFileRetryMs)
             return error;
         Sleep(std::min<DWORD>(100, g_dataFileRetryMs - waited));
     }
+}
+
+DWORD RetryWhileHeld(const std::function<DWORD()>& step)
+{
+    return RetryWhile(step, IsHeldError);
+}
+
+DWORD RetryOwnFile(const std::function<DWORD()>& step)
+{
+    return RetryWhile(step, [](DWORD error) { return IsHeldError(error) || error == ERROR_ACCESS_DENIED; });
+}
+
+DWORD DeleteOwnFile(const std::string& path)
+{
+    const DWORD error = RetryOwnFile([&] { return LastErrorUnless(g_sys.DeleteFileA(path.c_str())); });
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
 bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
@@ -139,7 +151,7 @@ static std::string TemporaryPath(const std::string& folder, unsigned number)
 }
 
 // The first name tried differs from process to process and from save to save.
-static unsigned NextTemporaryNumber()
+unsigned NextTemporaryNumber()
 {
     static unsigned next = GetCurrentProcessId() * 7919u + GetTickCount();
     return next++;
@@ -150,7 +162,7 @@ static DWORD CreateNewTemporary(const char* path, std::string& name, HANDLE& fil
     const std::string folder = FolderPartOf(path);
     DWORD error = ERROR_FILE_EXISTS;
     for (int tries = 0; tries < 256 && IsTakenError(error); ++tries) {
-        name = TemporaryPath(folder, NextTemporaryNumber());
+        name = TemporaryPath(folder, g_sys.TemporaryNumber());
         file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     }
@@ -172,7 +184,7 @@ static bool WriteAll(HANDLE file, const std::vector<uint8_t>& bytes)
     while (done < bytes.size()) {
         DWORD written = 0;
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        if (!g_pfnWriteFile(file, bytes.data() + done, chunk, &written, nullptr))
+        if (!g_sys.WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
             return false;
         if (written == 0) {
             SetLastError(ERROR_WRITE_FAULT);
@@ -190,13 +202,13 @@ DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, st
     DWORD error = CreateNewTemporary(path, name, file);
     if (error)
         return error;
-    error = LastErrorUnless(WriteAll(file, bytes) && g_pfnFlushFileBuffers(file));
-    if (!error)
-        error = IdentityOfHandle(file, identity);
+    error = LastErrorUnless(WriteAll(file, bytes) && g_sys.FlushFileBuffers(file));
     const DWORD closeError = LastErrorUnless(CloseHandle(file));
     error = error ? error : closeError;
+    if (!error)
+        error = IdentityOf(name, identity);
     if (error)
-        DeleteFileA(name.c_str());
+        DeleteOwnFile(name);
     return error;
 }
 
@@ -225,29 +237,54 @@ std::vector<std::string> FindTemporaryFiles(const char* path)
 
 DWORD MoveToFreeName(const std::string& from, const std::string& to)
 {
-    return RetryWhileHeld([&] { return LastErrorUnless(g_pfnMoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)); });
+    return RetryOwnFile([&] { return LastErrorUnless(g_sys.MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)); });
 }
 
 static DWORD Replace(const char* path, const std::string& temporary, const std::string& backup)
 {
     return RetryWhileHeld([&] {
-        return LastErrorUnless(g_pfnReplaceFileA(path, temporary.c_str(), backup.c_str(),
-                                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+        return LastErrorUnless(g_sys.ReplaceFileA(path, temporary.c_str(), backup.c_str(),
+                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
     });
 }
 
-DWORD PutInPlace(const std::string& temporary, const char* path, const std::string& backup)
+// The reserved backup name still holds nothing: the replace did not get as far as moving the old
+// file there.
+static bool ReservedAndEmpty(const std::string& backup)
+{
+    FileIdentity identity;
+    return IdentityOf(backup, identity) == ERROR_SUCCESS && identity.size == 0;
+}
+
+DWORD PutInPlace(const std::string& temporary, const char* path, std::string& backup)
 {
     const DWORD attributes = GetFileAttributesA(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    DWORD error = existed ? Replace(path, temporary, backup) : ERROR_FILE_NOT_FOUND;
-    // Should a backup name that exists be refused, the reserved empty file makes way.
-    if (IsTakenError(error) && DeleteFileA(backup.c_str()))
-        error = Replace(path, temporary, backup);
-    // None there, or the replace lost it on the way (1177: the old file is the backup already):
-    // the new file goes into the empty place, never over a file that appeared meanwhile.
-    if (error && !FileIsThere(path))
-        error = MoveToFreeName(temporary, path);
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    // A few rounds at most: a name refused, or a notes.bin that comes or goes under the save.
+    for (int round = 0; round < 4; ++round) {
+        if (FileIsThere(path)) {
+            if (backup.empty() && (error = CreateTemporaryFile(path, backup)) != ERROR_SUCCESS)
+                return error;
+            error = Replace(path, temporary, backup);
+            // The reserved name refused (another program opened it, or the backup may not be
+            // replaced): it makes way for another, while the old file is still in place.
+            if ((error == ERROR_ACCESS_DENIED || IsTakenError(error)) && FileIsThere(path) && ReservedAndEmpty(backup)) {
+                DeleteOwnFile(backup);
+                backup.clear();
+                continue;
+            }
+        }
+        // None there, or the replace lost it on the way (1177: the old file is the backup already):
+        // the new file goes into the empty place, never over a file that appeared meanwhile,
+        // which is then replaced as any other.
+        if (error && !FileIsThere(path)) {
+            error = MoveToFreeName(temporary, path);
+            if (IsTakenError(error) && (backup.empty() || ReservedAndEmpty(backup)))
+                continue;
+        }
+        break;
+    }
     // Windows carries the attributes over; Wine's ReplaceFile and a move do not.
     const DWORD kept = existed ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
     if (!error && kept && (GetFileAttributesA(path) & kept) != kept)
@@ -273,7 +310,7 @@ DWORD KeepFileAside(const std::string& file, const char* path, std::string& kept
 {
     const std::string folder = FolderPartOf(path);
     SYSTEMTIME now;
-    g_pfnGetLocalTime(&now);
+    g_sys.GetLocalTime(&now);
     DWORD error = ERROR_FILE_EXISTS;
     for (int counter = 1; counter < 1000 && IsTakenError(error); ++counter) {
         const std::string name = KeptPath(folder, now, counter);

@@ -14,14 +14,6 @@ constexpr DWORD DATA_FILE_RETRY_MS = 2000;
 // The time in force: DATA_FILE_RETRY_MS, lowered by tests so they need not wait seconds.
 extern DWORD g_dataFileRetryMs;
 
-// The calls of a save go through these pointers, so tests can make a disk fill up half-way, a
-// flush or a replace fail, a scanner hold a file, or the clock stand still, as the real calls do.
-extern BOOL (WINAPI *g_pfnWriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-extern BOOL (WINAPI *g_pfnFlushFileBuffers)(HANDLE);
-extern BOOL (WINAPI *g_pfnReplaceFileA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
-extern BOOL (WINAPI *g_pfnMoveFileExA)(LPCSTR, LPCSTR, DWORD);
-extern void (WINAPI *g_pfnGetLocalTime)(LPSYSTEMTIME);
-
 // No such file, or no such folder (a drive that is not there yet).
 bool IsNoFileError(DWORD error);
 bool FileIsThere(const std::string& path);
@@ -29,6 +21,14 @@ bool FileIsThere(const std::string& path);
 // Runs step again every 100 ms while it fails because another program holds a file, for
 // g_dataFileRetryMs at most; its last result.
 DWORD RetryWhileHeld(const std::function<DWORD()>& step);
+// The same for a rename or deletion of a file of the program's own (a temporary file, the old
+// notes kept under a temporary name): there Windows answers ERROR_ACCESS_DENIED to a file that
+// another program has open (a scanner, a sync client) or that is on its way out, so that is a
+// hold too. Never for notes.bin's own permissions: those are asked by CheckReplaceable.
+DWORD RetryOwnFile(const std::function<DWORD()>& step);
+// Deletes a file of the program's own, tried again while held; one that is gone already counts
+// as deleted.
+DWORD DeleteOwnFile(const std::string& path);
 
 // What tells a file from another without reading it: a file replaced, rewritten or restored
 // elsewhere differs in at least one of these.
@@ -54,20 +54,24 @@ bool PathFits(const std::string& path);
 // A new, empty temporary file beside path ("notes~XXXX.tmp", or "~XXXX.tmp" where that would not
 // fit), made with CREATE_NEW, so that it never is another writer's.
 DWORD CreateTemporaryFile(const char* path, std::string& name);
-// Writes bytes to a new temporary file beside path and flushes it. identity is the file's as
-// written; a file that could not be written whole is deleted, one written whole is not.
+// Writes bytes to a new temporary file beside path and flushes it. identity is the file's once
+// closed (Windows may stamp its time at the close; the name is this save's alone until then); a
+// file that could not be written whole is deleted, one written whole is not.
 DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, std::string& name,
                          FileIdentity& identity);
 // Temporary files of a save of this program beside path, the old fixed "notes.tmp" included.
 std::vector<std::string> FindTemporaryFiles(const char* path);
 
-// Renames from as to, written through, never over a file that is there; tried again while held.
+// Renames a file of the program's own from as to, written through, never over a file that is
+// there; tried again while held.
 DWORD MoveToFreeName(const std::string& from, const std::string& to);
 
 // Puts temporary in place of path. An existing path is replaced with ReplaceFile, which keeps its
-// attributes and security, and moved to backup (a temporary file that this save reserved); where
-// it is gone, the new file goes into its place, never over a file that appeared meanwhile.
-DWORD PutInPlace(const std::string& temporary, const char* path, const std::string& backup);
+// attributes and security, and moved to backup, a temporary name that this call reserves (another
+// where the reserved one is refused; empty where none was needed). Where path is gone, the new
+// file goes into its place, and where one appears just then, that one is replaced instead: never
+// is a file overwritten.
+DWORD PutInPlace(const std::string& temporary, const char* path, std::string& backup);
 
 // Renames file beside path as stem-YYYY-MM-DD-hh-mm-ss.ext (-2, -3 … where that name is taken; a
 // shorter name where that would not fit), never over another file, and unhides it: the user is

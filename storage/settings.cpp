@@ -1,11 +1,26 @@
 #include "storage/settings.h"
-#include "app/message_boxes.h"
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 SettingsRecord Settings;
 HKEY SettingsKey;
+
+// Registry steps that failed since the caller last asked.
+static int Failures;
+
+static void Failed()
+{
+    ++Failures;
+}
+
+int TakeSettingsFailures()
+{
+    const int failures = Failures;
+    Failures = 0;
+    return failures;
+}
 
 void SetDefaultSettings()
 {
@@ -27,16 +42,16 @@ int OpenSettingsKey(const char* subkey)
     SettingsKey = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &SettingsKey, nullptr) != ERROR_SUCCESS)
-        FatalBox(nullptr);
+        Failed();
     return 1;
 }
 
 void CloseSettingsKey()
 {
     if (RegFlushKey(SettingsKey) != ERROR_SUCCESS)
-        FatalBox(nullptr);
+        Failed();
     if (RegCloseKey(SettingsKey) != ERROR_SUCCESS)
-        FatalBox(nullptr);
+        Failed();
     SettingsKey = nullptr;
 }
 
@@ -53,7 +68,7 @@ int ReadSettingDword(const char* name, DWORD* target)
     // Shorter data of any type reads zero-extended; longer data does not fit.
     if (RegQueryValueExA(SettingsKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size)
         != ERROR_SUCCESS) {
-        FatalBox(nullptr);
+        Failed();
         return 0;
     }
     *target = data;
@@ -73,7 +88,7 @@ int ReadSettingString(const char* name, char (&buffer)[SETTINGS_TEXT_SIZE])
     bool fits = result == ERROR_SUCCESS
              && (size < sizeof text || memchr(text, '\0', sizeof text) != nullptr);
     if (!fits) {
-        FatalBox(nullptr);
+        Failed();
         return 0;
     }
     if (size < sizeof text)
@@ -86,7 +101,7 @@ void WriteSettingDword(const char* name, DWORD value)
 {
     if (RegSetValueExA(SettingsKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                        sizeof value) != ERROR_SUCCESS)
-        FatalBox(nullptr);
+        Failed();
 }
 
 void WriteSettingString(const char* name, const char* text)
@@ -98,7 +113,7 @@ void WriteSettingString(const char* name, const char* text)
     data.push_back('\x01');
     if (RegSetValueExA(SettingsKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                        static_cast<DWORD>(length)) != ERROR_SUCCESS)
-        FatalBox(nullptr);
+        Failed();
 }
 
 static void ReadSettingLong(const char* name, LONG* target)
@@ -108,7 +123,7 @@ static void ReadSettingLong(const char* name, LONG* target)
         *target = static_cast<LONG>(value);
 }
 
-void LoadSettings()
+int LoadSettings()
 {
     OpenSettingsKey(nullptr);
     ReadSettingDword("MarkColor", &Settings.MarkColor);
@@ -120,9 +135,10 @@ void LoadSettings()
     if (ReadSettingString("DataFolder", folder) && folder[0] != '\0')
         lstrcpynA(Settings.DataFolder, folder, sizeof Settings.DataFolder);
     CloseSettingsKey();
+    return TakeSettingsFailures();
 }
 
-void SaveSettings()
+int SaveSettings()
 {
     OpenSettingsKey(nullptr);
     WriteSettingDword("MarkColor", Settings.MarkColor);
@@ -131,4 +147,36 @@ void SaveSettings()
     WriteSettingDword("PackedNoteSizecy", static_cast<DWORD>(Settings.PackedNoteSize.cy));
     WriteSettingString("DataFolder", Settings.DataFolder);
     CloseSettingsKey();
+    return TakeSettingsFailures();
+}
+
+// Each kept file on a line of its own.
+static const char UNTOLD_KEPT_FILES[] = "KeptFiles";
+
+int AddUntoldKeptFile(const std::string& path)
+{
+    OpenSettingsKey(nullptr);
+    char known[SETTINGS_TEXT_SIZE] = "";
+    std::string files = ReadSettingString(UNTOLD_KEPT_FILES, known) ? known : "";
+    files += files.empty() ? path : "\n" + path;
+    // A list too long for the value keeps its newest names.
+    while (files.size() >= SETTINGS_TEXT_SIZE && files.find('\n') != std::string::npos)
+        files.erase(0, files.find('\n') + 1);
+    WriteSettingString(UNTOLD_KEPT_FILES, files.c_str());
+    CloseSettingsKey();
+    return TakeSettingsFailures();
+}
+
+std::string TakeUntoldKeptFiles()
+{
+    OpenSettingsKey(nullptr);
+    char files[SETTINGS_TEXT_SIZE] = "";
+    if (!ReadSettingString(UNTOLD_KEPT_FILES, files))
+        files[0] = '\0';
+    else
+        RegDeleteValueA(SettingsKey, UNTOLD_KEPT_FILES);
+    CloseSettingsKey();
+    // Not read: then there is nothing to name.
+    TakeSettingsFailures();
+    return files;
 }

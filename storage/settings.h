@@ -1,6 +1,7 @@
 // The program's settings and their home in the registry of the current user.
 #pragma once
 #include <windows.h>
+#include <string>
 
 #define SETTINGS_KEY_PATH "Software\\Harvelo\\Memovky"
 #define SETTINGS_TEXT_SIZE MAX_PATH
@@ -18,8 +19,16 @@ extern SettingsRecord Settings;
 extern HKEY SettingsKey;
 
 void SetDefaultSettings();
-void LoadSettings();
-void SaveSettings();
+// Both go on past a failed step and return how many steps failed; the caller tells the user.
+int LoadSettings();
+int SaveSettings();
+// Registry steps that failed since this was last asked (each step below counts its failures).
+int TakeSettingsFailures();
+
+// Files kept aside where nothing could name them (the end of the session): the next start names
+// them. The add returns its failed steps; the take forgets them and returns them a line each.
+int AddUntoldKeptFile(const std::string& path);
+std::string TakeUntoldKeptFiles();
 
 int OpenSettingsKey(const char* subkey);
 void CloseSettingsKey();

@@ -1,5 +1,6 @@
 // How long adding and removing many notes takes, expanded and packed. Prints figures only;
 // nothing here passes or fails.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
@@ -149,8 +150,8 @@ int main(int argc, char** argv)
     if (argc > 2)
         runs = std::max(1, atoi(argv[2]));
     g_hInst = GetModuleHandleA(nullptr);
-    g_pfnMessageBox = CountBox;
-    g_pfnNoteRealloc = TimedRealloc;
+    g_sys.MessageBoxA = CountBox;
+    g_sys.Realloc = TimedRealloc;
     SetDefaultSettings();
     g_hMarkMenu = GetSubMenu(LoadMenuA(g_hInst, MAKEINTRESOURCEA(IDR_MARKMENU)), 0);
     if (!RegisterMainClass() || !RegisterNoteClass() || !RegisterPopupClass()) {

@@ -1,6 +1,8 @@
 #include "tests/support/app_fixture.h"
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/system_calls.h"
+#include "app/tray.h"
 #include "notes/note_collection.h"
 #include "notes/note_window.h"
 #include "notes/preview.h"
@@ -31,6 +33,8 @@ void AppTest::TearDown()
 {
     EndProgramInProcess();
     DeleteSettingsKey();
+    // The program's writer has stopped: no stand-in is in use any more.
+    ResetSystemCalls();
 }
 
 void AppTest::StartProgram()
@@ -85,6 +89,7 @@ void ExpectDefaultSettings()
 void EndProgramInProcess()
 {
     HidePopup();
+    SetTrayTipLine("");
     EndSaves();
     StopSaveWriter();
     DestroyAllNotes();

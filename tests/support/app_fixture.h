@@ -3,6 +3,7 @@
 #pragma once
 #include "tests/support/box_recorder.h"
 #include "tests/support/helpers.h"
+#include "tests/support/tray_recorder.h"
 #include <gtest/gtest.h>
 
 class AppTest : public ::testing::Test {
@@ -20,6 +21,7 @@ protected:
     HWND NoteWindowAt(int index);
 
     BoxRecorder boxes;
+    TrayRecorder tray;
     TempFolder folder;
 };
 

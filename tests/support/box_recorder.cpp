@@ -1,18 +1,19 @@
 #include "tests/support/box_recorder.h"
 #include "app/message_boxes.h"
+#include "app/system_calls.h"
 
 BoxRecorder* BoxRecorder::active_;
 
 BoxRecorder::BoxRecorder()
-    : previous_(reinterpret_cast<void*>(g_pfnMessageBox)), shown_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+    : shown_(CreateEventA(nullptr, FALSE, FALSE, nullptr)), previous_(reinterpret_cast<void*>(g_sys.MessageBoxA))
 {
     active_ = this;
-    g_pfnMessageBox = Record;
+    g_sys.MessageBoxA = Record;
 }
 
 BoxRecorder::~BoxRecorder()
 {
-    g_pfnMessageBox = reinterpret_cast<MessageBoxFn>(previous_);
+    g_sys.MessageBoxA = reinterpret_cast<MessageBoxFn>(previous_);
     active_ = nullptr;
     CloseHandle(shown_);
 }

@@ -23,6 +23,8 @@ private:
 };
 
 bool FileExists(const std::string& path);
+// The names in a folder, "." and ".." left out.
+std::vector<std::string> FolderEntries(const std::string& folder);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 

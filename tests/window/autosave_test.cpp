@@ -1,6 +1,7 @@
 // Saving as the user works: every save point once, nothing for an unchanged collection, one box
 // for a run of failing saves, the end of the program, and the writer thread that does the file
 // work while the windows go on answering.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "app/tray.h"
 #include "notes/autosave.h"
@@ -42,7 +43,7 @@ protected:
         DataFileTest::SetUp();
         WritesSeen = 0;
         WrittenBytes.clear();
-        g_pfnWriteFile = CountingWriteFile;
+        g_sys.WriteFile = CountingWriteFile;
         FlushEntered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         FlushGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         FlushWaitedInVain = false;
@@ -61,7 +62,7 @@ protected:
     {
         FlushWaitMs = ms;
         ResetEvent(FlushGate);
-        g_pfnFlushFileBuffers = FlushAtTheGate;
+        g_sys.FlushFileBuffers = FlushAtTheGate;
     }
     static bool SaveReachedTheFlush() { return WaitForSingleObject(FlushEntered, WaitLimit(DEFAULT_WAIT_MS)) == WAIT_OBJECT_0; }
 
@@ -209,7 +210,9 @@ TEST_F(AutomaticSaveTest, EveryCompletedChangeIsSavedOnceAndAnUnchangedCollectio
     EXPECT_EQ(2u, boxes.Count()) << "only the two questions: " << boxes.Summary();
 }
 
-TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
+// A run of failing automatic saves is told once, in a balloon that takes no keys; the save
+// command, which the user asked for, answers in a box.
+TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBalloonUntilOneSucceeds)
 {
     StartWindowsOnly();
     HWND note = AddPackedNote(100, 50, "abc");
@@ -219,26 +222,32 @@ TEST_F(AutomaticSaveTest, FailingAutomaticSavesShowOneBoxUntilOneSucceeds)
     Command(note, IDM_GREEN);
     Command(g_hMainWnd, IDM_ADD);
     Command(g_hMainWnd, IDM_PACKALL);
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
-    EXPECT_EQ(GetCurrentThreadId(), boxes.Boxes()[0].thread) << "a box shown by the writer thread";
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(1u, tray.Balloons().size()) << tray.Summary();
+    EXPECT_EQ(SAVE_ERROR, tray.Balloons()[0].text);
+    EXPECT_EQ("Memovky 1.5", tray.Balloons()[0].title);
+    EXPECT_EQ(static_cast<DWORD>(NIIF_ERROR), tray.Balloons()[0].icon);
+    EXPECT_EQ(GetCurrentThreadId(), tray.Balloons()[0].thread) << "told by the writer thread";
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
 
     // The menu command always reports.
     Command(g_hMainWnd, IDM_SAVE);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     Command(note, IDM_RED);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(1u, tray.Balloons().size()) << tray.Summary();
 
-    // Once a save succeeds, the next failure is shown again.
+    // Once a save succeeds, the next failure is told again.
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     Command(note, IDM_YELLOW);
-    EXPECT_EQ(2u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(1u, tray.Balloons().size()) << tray.Summary();
     ASSERT_EQ(2u, File().size());
     EXPECT_EQ(0xA0FFFFu, File().at(0).color);
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY);
     Command(note, IDM_BLUE);
-    EXPECT_EQ(3u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(2u, tray.Balloons().size()) << tray.Summary();
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -316,47 +325,82 @@ TEST_F(AutomaticSaveTest, HandOversWhileASaveIsInFlightWriteOnlyTheNewest)
     EXPECT_NE(Modified(note), File().at(1).text == "nový text!") << "modified, yet on disk; or the other way";
 }
 
-// The box of a failing automatic save takes activation from the note being typed in (here as a
-// real box would, while it is open): the save that note asks for goes to the writer meanwhile,
-// and what it has to say waits for the box to close, never a second box inside the first.
-TEST_F(AutomaticSaveTest, SaveAskedForWhileAFailureBoxIsOpenRunsAfterItNotInIt)
+// What an automatic save has to tell waits while any box, menu or drag loop of the program is
+// open (here the delete question, answered No, and the mark menu), and is told once the last has
+// ended, in a balloon: never a box inside the box. The save asked for meanwhile runs at once.
+TEST_F(AutomaticSaveTest, NewsOfAnAutomaticSaveWaitsUntilNoBoxOrMenuIsOpen)
 {
     StartWindowsOnly();
-    OtherWindow();
     ReadAtStart(EncodeNotes({}));
     HWND note = AddExpandedNote();
     Activate(note);
     Type(note, "rozepsáno");
     ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    size_t toldInTheBox = 99, toldInTheMenu = 99;
     boxes.WhileOpen([&] {
+        SendMessageA(note, WM_ENTERMENULOOP, TRUE, 0);
+        SendMessageA(note, WM_COMMAND, IDM_BLUE, 0);
+        SettleSaves();
+        toldInTheMenu = tray.Balloons().size();
+        SendMessageA(note, WM_EXITMENULOOP, TRUE, 0);
+        SettleSaves();
+        toldInTheBox = tray.Balloons().size();
         SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-        Activate(other);
+        SendMessageA(note, WM_COMMAND, IDM_GREEN, 0);
     });
-    Command(note, IDM_BLUE);
-    SettleSaves();
-    EXPECT_EQ(1, boxes.MostOpen()) << "a box opened inside the box";
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    Command(note, IDM_DELETE);
+    EXPECT_EQ(0u, toldInTheMenu) << "told while a menu was open";
+    EXPECT_EQ(0u, toldInTheBox) << "told while a box was open";
+    ASSERT_EQ(1u, boxes.Count()) << "only the question: " << boxes.Summary();
+    ASSERT_EQ(1u, tray.Balloons().size()) << tray.Summary();
+    EXPECT_EQ(SAVE_ERROR, tray.Balloons()[0].text);
     ASSERT_EQ(1u, File().size()) << "the save asked for while the box was open never ran";
     EXPECT_EQ("rozepsáno", File().at(0).text);
-    EXPECT_EQ(0xFF0000u, File().at(0).color);
+    EXPECT_EQ(RGB(0, 208, 0), File().at(0).color);
 }
 
-// A save's box takes the activation while it is open, as a real box does; once it has closed,
-// the note that was active is active again, with the focus in its text.
-TEST_F(AutomaticSaveTest, WindowActiveBeforeASaveBoxIsActiveAgainAfterIt)
+// The user adds a note and types at once while the save of the new note keeps aside a file
+// changed elsewhere: the balloon names the kept file, and the keys stay in the note. A box that
+// the user asked for (here the save command, which fails) takes the activation while it is open,
+// as a real box does; once it has closed, the note is active again with the focus in its text.
+TEST_F(AutomaticSaveTest, KeptFileWhileTheUserTypesIntoANewNoteTakesNoKeys)
 {
     StartWindowsOnly();
+    ASSERT_EQ(1, AddTrayIcon());
     OtherWindow();
     ReadAtStart(EncodeNotes({}));
-    ASSERT_TRUE(WriteFileBytes(DataPath(), EncodeNotes({ Stored(1, 2, "jinde") })));
-    boxes.WhileOpen([&] { Activate(other); });
-    Command(g_hMainWnd, IDM_ADD);
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(KEPT_TEXT)) << boxes.Summary();
+    const std::vector<uint8_t> elsewhere = EncodeNotes({ Stored(1, 2, "jinde") });
+    ASSERT_TRUE(WriteFileBytes(DataPath(), elsewhere));
+    SlowFlushes();
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_ADD, 0);
     HWND note = NoteWindowAt(0);
+    HWND edit = Notes.items[0].hwndEdit;
+    Activate(note);
+    ASSERT_TRUE(SaveReachedTheFlush());
+    ASSERT_TRUE(Xdo("type --delay 30 'pis'"));
+    SetEvent(FlushGate);
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(edit) == "pis" && !tray.Balloons().empty(); }))
+        << "typed: " << WindowText(edit) << ", " << tray.Summary();
+    ASSERT_TRUE(Xdo("type --delay 30 ' dal'"));
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(edit) == "pis dal"; })) << "typed: " << WindowText(edit);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(1u, tray.Balloons().size()) << tray.Summary();
+    EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), tray.Balloons()[0].icon);
+    ASSERT_EQ(0u, tray.Balloons()[0].text.find(KEPT_TEXT)) << tray.Summary();
+    const std::string kept = tray.Balloons()[0].text.substr(sizeof KEPT_TEXT - 1);
+    EXPECT_EQ(elsewhere, ReadFileBytes(kept));
+    EXPECT_NE(std::string::npos, tray.Tip().find(kept.substr(folder.Path().size() + 1))) << tray.Tip();
     EXPECT_EQ(note, GetActiveWindow()) << "active: " << ClassNameOf(GetActiveWindow());
-    EXPECT_EQ(Notes.items[0].hwndEdit, GetFocus());
+    EXPECT_EQ(edit, GetFocus());
+
+    ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    boxes.WhileOpen([&] { Activate(other); });
+    Command(g_hMainWnd, IDM_SAVE);
+    SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(note, GetActiveWindow()) << "active: " << ClassNameOf(GetActiveWindow());
+    EXPECT_EQ(edit, GetFocus());
 }
 
 // Once the program has begun to end (here the session: saved at WM_QUERYENDSESSION, ended at
@@ -512,30 +556,163 @@ TEST_F(ShutdownSaveTest, AnswerYesAfterAFailedSaveEndsTheProgram)
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
 }
 
-// Log-off: the notes are saved, nobody is asked, the answer is always yes, and no box opens
-// inside the message: a failure is told after it, a file kept aside is not announced.
-TEST_F(ShutdownSaveTest, EndOfSessionSavesWithoutAskingAndNeverRefuses)
+// Log-off: the notes are saved, nobody is asked, the answer is always yes, and nothing is shown.
+// Where the file cannot be replaced, the new notes stay on disk beside it; a file kept aside is
+// not announced. The next start names both.
+TEST_F(ShutdownSaveTest, EndOfSessionSavesWithoutAskingAndTheNextStartNamesWhatItKept)
 {
     StartWithUnwritableFile();
     EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-    EXPECT_EQ(0u, boxes.Count()) << "a box held up the log-off: " << boxes.Summary();
     PumpPending();
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
     EXPECT_EQ(2, Notes.count) << "log-off must not destroy notes";
     EXPECT_TRUE(IsWindow(g_hMainWnd));
+    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    ASSERT_EQ(1u, TemporaryFiles().size()) << "the newest notes are nowhere";
+    const std::vector<uint8_t> newest = ReadFileBytes(TemporaryFiles()[0]);
+    ASSERT_EQ(2u, DecodeNotes(newest.data(), newest.size()).notes.size());
 
+    // Writable again, but changed elsewhere meanwhile.
     SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::vector<uint8_t> elsewhere = EncodeNotes({ Stored(1, 2, "z druhého počítače") });
     ASSERT_TRUE(WriteFileBytes(DataPath(), elsewhere));
-    boxes.Clear();
     EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, 0));
     PumpPending();
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(2u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
-    ASSERT_EQ(1u, FilesBeside().size()) << "the file changed elsewhere was not kept";
-    EXPECT_EQ(elsewhere, ReadFileBytes(FilesBeside()[0]));
+    EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
+    EXPECT_EQ(newest, Saved());
+    ASSERT_EQ(1u, FilesBeside().size()) << "the file changed elsewhere was not kept, or the new notes were left";
+    const std::string kept = FilesBeside()[0];
+    EXPECT_EQ(elsewhere, ReadFileBytes(kept));
     EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
+
+    // The next start names it.
+    SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, 0);
+    EndProgramInProcess();
+    StartProgram();
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+    EXPECT_EQ(KEPT_TEXT + kept, boxes.Boxes()[0].text);
+    EXPECT_EQ(2, Notes.count);
+    boxes.Clear();
+    EndProgramInProcess();
+    StartProgram();
+    EXPECT_EQ(0u, boxes.Count()) << "named twice: " << boxes.Summary();
+}
+
+// A file that could not be read at the start stays as it is for the next start when the run
+// changes nothing, at exit and at log-off. With a change it is kept aside: named by the exit's
+// box, and after a log-off by the next start's.
+TEST_F(ShutdownSaveTest, UnreadableFileStaysUntouchedOrIsKeptAndNamed)
+{
+    const struct {
+        const char* end;
+        bool change;
+        bool namedAtExit;
+    } cases[] = { { "exit", false, false }, { "log-off", false, false }, { "exit", true, true }, { "log-off", true, false } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.end) + (c.change ? ", with a change" : ""));
+        for (const std::string& name : FolderEntries(folder.Path()))
+            DeleteFileA(folder.File(name).c_str());
+        ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
+        {
+            FileHolder holder(DataPath(), TEST_RETRY_MS + 1000);
+            StartProgram();
+        }
+        ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+        EXPECT_EQ(LOAD_ERROR, boxes.Boxes()[0].text);
+        boxes.Clear();
+        if (c.change)
+            AddPackedNote(30, 40, "nová");
+        if (std::string(c.end) == "exit") {
+            SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
+        } else {
+            EXPECT_EQ(TRUE, SendMessageA(g_hMainWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+            SendMessageA(g_hMainWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        }
+        EndProgramInProcess();
+        if (!c.change) {
+            EXPECT_EQ(EXAMPLE_BYTES, Saved());
+            EXPECT_TRUE(FilesBeside().empty());
+            EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+            continue;
+        }
+        ASSERT_EQ(1u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
+        ASSERT_EQ(1u, FilesBeside().size());
+        const std::string kept = FilesBeside()[0];
+        EXPECT_EQ(EXAMPLE_BYTES, ReadFileBytes(kept));
+        if (c.namedAtExit) {
+            ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
+            EXPECT_EQ(KEPT_TEXT + kept, boxes.Boxes()[0].text);
+            boxes.Clear();
+        }
+        EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+        StartProgram();
+        EXPECT_EQ(c.namedAtExit ? 0u : 1u, boxes.Count()) << boxes.Summary();
+        if (!c.namedAtExit && boxes.Count()) {
+            EXPECT_EQ(KEPT_TEXT + kept, boxes.Boxes()[0].text);
+        }
+        EndProgramInProcess();
+        boxes.Clear();
+    }
+}
+
+// A close (an installer's, taskkill's) or a log-off that comes while a box of the start is open
+// saves nothing: not less than the file holds while the notes are being made (a note that could
+// not be made), not an untouched collection once they are (an unfinished save's file kept).
+int ReallocsBeforeFailure;
+void* ReallocThenFail(void* block, size_t bytes)
+{
+    return ReallocsBeforeFailure-- > 0 ? std::realloc(block, bytes) : nullptr;
+}
+
+TEST_F(ShutdownSaveTest, CloseOrLogOffDuringABoxOfTheStartSavesNothing)
+{
+    const std::vector<uint8_t> mine = EncodeNotes({ Stored(20, 30, "moje"), Stored(40, 50, "druhá") });
+    const std::vector<uint8_t> leftover = EncodeNotes({ Stored(60, 70, "nedokončené") });
+    const struct {
+        const char* what;
+        bool whileLoading;
+        UINT message;
+    } cases[] = {
+        { "close in the box of a note that could not be made", true, WM_CLOSE },
+        { "log-off in the box of a note that could not be made", true, WM_QUERYENDSESSION },
+        { "close in the box naming an unfinished save's file", false, WM_CLOSE },
+        { "log-off in the box naming an unfinished save's file", false, WM_QUERYENDSESSION },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& name : FolderEntries(folder.Path()))
+            DeleteFileA(folder.File(name).c_str());
+        ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
+        if (c.whileLoading) {
+            ReallocsBeforeFailure = 1;
+            g_sys.Realloc = ReallocThenFail;
+        } else {
+            ASSERT_TRUE(WriteFileBytes(folder.File("notes~1A2B.tmp"), leftover));
+        }
+        LRESULT answer = 0;
+        boxes.WhileOpen([&] { answer = SendMessageA(g_hMainWnd, c.message, 0, ENDSESSION_LOGOFF); });
+        WriteSettingsText("DataFolder", folder.Path());
+        const int started = InitApplication();
+        g_sys.Realloc = std::realloc;
+        boxes.WhileOpen(nullptr);
+        ASSERT_GE(boxes.Count(), 1u);
+        EXPECT_EQ(c.whileLoading ? "Nedostatek paměti pro další memovku" : LEFTOVER_TEXT + FilesBeside().at(0),
+                  boxes.Boxes()[0].text);
+        EXPECT_EQ(c.message == WM_CLOSE ? 0 : 1, started) << "the close did not end the program";
+        if (c.message == WM_QUERYENDSESSION) {
+            EXPECT_EQ(TRUE, answer);
+            SendMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
+        }
+        EndProgramInProcess();
+        EXPECT_EQ(mine, Saved()) << "notes.bin was written";
+        if (!c.whileLoading) {
+            ASSERT_EQ(1u, FilesBeside().size());
+            EXPECT_EQ(leftover, ReadFileBytes(FilesBeside()[0])) << "the unfinished save's file is gone";
+        }
+        boxes.Clear();
+    }
 }
 
 } // namespace

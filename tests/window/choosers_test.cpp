@@ -1,5 +1,6 @@
 // The colour chooser and folder browser wrappers: what they hand the system, what they make
 // of its answers, the browser's callback, and the release of the chosen item list.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "dialogs/choosers.h"
 #include "tests/support/app_fixture.h"
@@ -42,11 +43,10 @@ protected:
         memcpy(savedCustom, CustomColours, sizeof savedCustom);
         memset(CustomColours, 0, sizeof CustomColours);
         colourCalls.clear();
-        g_pfnChooseColor = FakeChooseColor;
+        g_sys.ChooseColorA = FakeChooseColor;
     }
     void TearDown() override
     {
-        g_pfnChooseColor = ChooseColorA;
         memcpy(CustomColours, savedCustom, sizeof savedCustom);
         AppTest::TearDown();
     }
@@ -105,7 +105,7 @@ TEST_F(ChooseColourTest, CustomColoursDefinedInOneChooserAreOfferedInTheNext)
 // The real chooser: unowned, fully open on the initial colour, cancelled by the user.
 TEST_F(ChooseColourTest, RealChooserOpensFullyOnTheColourAndCancelReturnsIt)
 {
-    g_pfnChooseColor = ChooseColorA;
+    g_sys.ChooseColorA = ChooseColorA;
     struct {
         bool seen = false;
         HWND owner = nullptr;
@@ -241,20 +241,14 @@ protected:
         AppTest::SetUp();
         browseCalls.clear();
         browseAnswer = nullptr;
-        g_pfnBrowseForFolder = FakeBrowseForFolder;
+        g_sys.SHBrowseForFolderA = FakeBrowseForFolder;
         shellAllocator = &allocator;
-        g_pfnSHGetMalloc = GiveCountingAllocator;
+        g_sys.SHGetMalloc = GiveCountingAllocator;
         BrowseStartFolder[0] = '\0';
         // Long names would be shortened by the shell; compare with the name it gives back.
         char longName[MAX_PATH];
         GetLongPathNameA(folder.Path().c_str(), longName, sizeof longName);
         chosenFolder = longName;
-    }
-    void TearDown() override
-    {
-        g_pfnBrowseForFolder = SHBrowseForFolderA;
-        g_pfnSHGetMalloc = SHGetMalloc;
-        AppTest::TearDown();
     }
 
     PIDLIST_ABSOLUTE FolderItem() const { return ILCreateFromPathA(chosenFolder.c_str()); }
@@ -358,7 +352,7 @@ TEST_F(BrowseForFolderTest, WithoutTheShellAllocatorTheItemListIsStillFreedAndTh
 {
     FreeSpy spy;
     ASSERT_EQ(S_OK, CoRegisterMallocSpy(&spy));
-    g_pfnSHGetMalloc = WithholdAllocator;
+    g_sys.SHGetMalloc = WithholdAllocator;
     browseAnswer = FolderItem();
     void* item = browseAnswer;
     char path[MAX_PATH] = "";
@@ -374,8 +368,8 @@ TEST_F(BrowseForFolderTest, WithoutTheShellAllocatorTheItemListIsStillFreedAndTh
 // and confirming that selection hands it back.
 TEST_F(BrowseForFolderTest, RealBrowserStartsOnTheFolderAndOkReturnsIt)
 {
-    g_pfnBrowseForFolder = SHBrowseForFolderA;
-    g_pfnSHGetMalloc = SHGetMalloc;
+    g_sys.SHBrowseForFolderA = SHBrowseForFolderA;
+    g_sys.SHGetMalloc = SHGetMalloc;
     struct {
         bool seen = false;
         HWND owner = nullptr;

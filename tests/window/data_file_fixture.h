@@ -2,6 +2,7 @@
 // other programs that meet it (holding it open a while). Files held past the retry are tried for
 // TEST_RETRY_MS, not for seconds.
 #pragma once
+#include "app/system_calls.h"
 #include "notes/note_collection.h"
 #include "notes/note_store.h"
 #include "notes/note_window.h"
@@ -37,22 +38,6 @@ inline StoredNote Stored(int32_t x, int32_t y, const std::string& text, COLORREF
 inline bool SameTime(const NoteTime& a, const NoteTime& b)
 {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute;
-}
-
-inline std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
 }
 
 // Another program (a virus scanner, a sync client, a backup) holding a file open, unshared, for
@@ -108,11 +93,6 @@ protected:
         AppTest::TearDown();
         g_dataFileRetryMs = DATA_FILE_RETRY_MS;
         g_maxDataFileSize = MAX_DATA_FILE_SIZE;
-        g_pfnWriteFile = WriteFile;
-        g_pfnFlushFileBuffers = FlushFileBuffers;
-        g_pfnReplaceFileA = ReplaceFileA;
-        g_pfnMoveFileExA = MoveFileExA;
-        g_pfnGetLocalTime = GetLocalTime;
     }
 
     std::string DataPath() const { return folder.File("notes.bin"); }

@@ -1,10 +1,12 @@
 // notes.bin as the program writes and reads it: exact bytes, positions taken from the windows,
 // saves that fail without harming the old file, locked, damaged and foreign files.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "notes/note_window.h"
 #include "res/resource.h"
 #include "tests/window/data_file_fixture.h"
 #include "tests/support/poll.h"
+#include <functional>
 #include <memory>
 
 namespace {
@@ -81,14 +83,18 @@ TEST_F(DataFileTest, StoredRecordsComeBackAsMarksWithTheirOwnColourTimeAndText)
         EXPECT_STREQ("", note.name);
     }
 
-    // Saved again, the file says the same, only without the name and with the state of now.
+    // Untouched, nothing is written at exit; the save command writes the same, only without the
+    // name and with the state of now.
+    const std::vector<uint8_t> read = Saved();
+    EXPECT_EQ(1, SaveNotes());
+    EXPECT_EQ(read, Saved());
     for (StoredNote& note : file) {
         note.name.clear();
         note.state = NOTE_PACKED;
         note.x = note.x ? note.x : 10;
         note.y = note.y ? note.y : 10;
     }
-    EXPECT_EQ(1, SaveNotes());
+    SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
     EXPECT_EQ(EncodeNotes(file), Saved());
 }
 
@@ -234,7 +240,7 @@ TEST_P(WriteFailureTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile)
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
     ReadAtStart(old);
     WritesBeforeFull = GetParam();
-    g_pfnWriteFile = GetParam() < 0 ? WriteNothing : WriteUntilDiskFull;
+    g_sys.WriteFile = GetParam() < 0 ? WriteNothing : WriteUntilDiskFull;
     ExpectFailedSave(old);
 }
 
@@ -263,7 +269,7 @@ TEST_F(FlushOrReplaceFailureTest, FailedFlushKeepsTheOldFileAndLeavesNoTemporary
     AddPackedNote(10, 20, "nová");
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
     ReadAtStart(old);
-    g_pfnFlushFileBuffers = FlushFails;
+    g_sys.FlushFileBuffers = FlushFails;
     ExpectFailedSave(old);
 }
 
@@ -275,7 +281,7 @@ TEST_F(FlushOrReplaceFailureTest, FailedReplaceKeepsTheOldFileAndTheNewNotesBesi
     HWND note = AddPackedNote(10, 20, "nová");
     const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
     ReadAtStart(old);
-    g_pfnReplaceFileA = ReplaceFails;
+    g_sys.ReplaceFileA = ReplaceFails;
     EXPECT_EQ(0, SaveNotes());
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
@@ -292,7 +298,7 @@ TEST_F(FlushOrReplaceFailureTest, FailedReplaceKeepsTheOldFileAndTheNewNotesBesi
     ASSERT_EQ(1u, FilesBeside().size());
     const std::vector<uint8_t> newer = ReadFileBytes(TemporaryFiles()[0]);
     EXPECT_EQ(RGB(0, 208, 0), DecodeNotes(newer.data(), newer.size()).notes.at(0).color);
-    g_pfnReplaceFileA = ReplaceFileA;
+    g_sys.ReplaceFileA = ReplaceFileA;
     boxes.Clear();
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
     EXPECT_EQ(newer, Saved());
@@ -413,11 +419,11 @@ TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
     SetNoteColor(Notes.items[0].hwnd, RGB(255, 0, 0));
     ReplaceHolds = 2;
     WritesSeen = 0;
-    g_pfnReplaceFileA = ReplaceHeldTwice;
-    g_pfnWriteFile = CountedWrite;
+    g_sys.ReplaceFileA = ReplaceHeldTwice;
+    g_sys.WriteFile = CountedWrite;
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-    g_pfnReplaceFileA = ReplaceFileA;
-    g_pfnWriteFile = WriteFile;
+    g_sys.ReplaceFileA = ReplaceFileA;
+    g_sys.WriteFile = WriteFile;
     EXPECT_EQ(-1, ReplaceHolds) << "the replace was not tried again";
     EXPECT_EQ(1, WritesSeen) << "the whole save was repeated";
     EXPECT_EQ(RGB(255, 0, 0), DecodeNotes(Saved().data(), Saved().size()).notes.at(0).color);
@@ -434,6 +440,115 @@ TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
     EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
     EXPECT_EQ(before, Saved()) << "the held file was changed";
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+}
+
+// Another program (a scanner, a sync client) opens a file of the program's own for a moment:
+// Windows answers a rename over it or a deletion of it with ERROR_ACCESS_DENIED meanwhile. Each
+// stand-in refuses its call so for TEST_RETRY_MS / 2 from the first refusal, then does it.
+DWORD RefusedSince;
+bool Refusing()
+{
+    if (!RefusedSince)
+        RefusedSince = GetTickCount();
+    return GetTickCount() - RefusedSince < TEST_RETRY_MS / 2;
+}
+BOOL Refuse()
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+BOOL WINAPI DeleteOfTemporaryRefused(LPCSTR path)
+{
+    const std::string name = std::string(path).substr(FolderPartOf(path).size());
+    return IsTemporaryName(name) && Refusing() ? Refuse() : DeleteFileA(path);
+}
+BOOL WINAPI MoveIntoPlaceRefused(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    return std::string(to).substr(FolderPartOf(to).size()) == "notes.bin" && Refusing() ? Refuse()
+                                                                                        : MoveFileExA(from, to, flags);
+}
+// The reserved backup name is open in a scanner: the replace is refused once.
+BOOL WINAPI ReplaceRefusedOnce(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID)
+{
+    if (!RefusedSince) {
+        RefusedSince = GetTickCount();
+        return Refuse();
+    }
+    return ReplaceFileA(replaced, replacement, backup, flags, nullptr, nullptr);
+}
+
+TEST_F(DataFileTest, OwnFilesRefusedForAMomentOnlyDelayTheSave)
+{
+    StartWindowsOnly();
+    const std::vector<uint8_t> old = EncodeNotes({ Stored(5, 6, "stará") });
+    const struct {
+        const char* what;
+        bool oldFile;
+        std::function<void()> standIn;
+    } cases[] = {
+        { "the deletion of the replaced file", true, [] { g_sys.DeleteFileA = DeleteOfTemporaryRefused; } },
+        { "the move into the empty place", false, [] { g_sys.MoveFileExA = MoveIntoPlaceRefused; } },
+        { "the replace, over the reserved name of the old file", true, [] { g_sys.ReplaceFileA = ReplaceRefusedOnce; } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DestroyAllNotes();
+        for (const std::string& name : FolderEntries(folder.Path()))
+            DeleteFileA(folder.File(name).c_str());
+        ComposeDataFile();
+        if (c.oldFile)
+            ReadAtStart(old);
+        AddPackedNote(10, 20, "nová");
+        RefusedSince = 0;
+        c.standIn();
+        EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+        g_sys.DeleteFileA = DeleteFileA;
+        g_sys.MoveFileExA = MoveFileExA;
+        g_sys.ReplaceFileA = ReplaceFileA;
+        EXPECT_NE(0u, RefusedSince) << "the stand-in was not met";
+        ASSERT_EQ(1u, DecodeNotes(Saved().data(), Saved().size()).notes.size());
+        EXPECT_EQ("nová", DecodeNotes(Saved().data(), Saved().size()).notes[0].text);
+        EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
+        EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    }
+}
+
+// Windows may stamp a new time on the new notes.bin as its handle closes or as it is put in
+// place, and a scanner may hold the old one the moment it has been moved aside: a file this run
+// wrote is still known by its bytes, read once the scanner lets go, and never kept aside.
+std::unique_ptr<FileHolder> Scanner;
+BOOL WINAPI ReplaceStampsAndMeetsAScanner(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID)
+{
+    if (!ReplaceFileA(replaced, replacement, backup, flags, nullptr, nullptr))
+        return FALSE;
+    HANDLE file = CreateFileA(replaced, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time = { { now.dwLowDateTime, now.dwHighDateTime } };
+    time.QuadPart += 10000000;
+    const FILETIME later = { time.LowPart, time.HighPart };
+    SetFileTime(file, nullptr, nullptr, &later);
+    CloseHandle(file);
+    Scanner.reset(new FileHolder(backup, TEST_RETRY_MS / 2));
+    return TRUE;
+}
+
+TEST_F(DataFileTest, FileThisRunWroteIsKnownByItsBytesWhenItsTimeChangedAndAScannerHoldsIt)
+{
+    StartWindowsOnly();
+    HWND note = AddPackedNote(10, 20, "nová");
+    ReadAtStart(EXAMPLE_BYTES);
+    g_sys.ReplaceFileA = ReplaceStampsAndMeetsAScanner;
+    for (COLORREF colour : { RGB(0, 0, 255), RGB(0, 208, 0), RGB(255, 0, 0) }) {
+        SetNoteColor(note, colour);
+        EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
+        EXPECT_EQ(colour, DecodeNotes(Saved().data(), Saved().size()).notes.at(0).color);
+        EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path())) << "kept aside, or left";
+    }
+    g_sys.ReplaceFileA = ReplaceFileA;
+    Scanner.reset();
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
 // Saving keeps what the user set on the file (ReplaceFile), here its hidden attribute.
@@ -545,8 +660,8 @@ TEST_F(DataFileTest, ImpossibleLengthsAndCountsLoadOnlyWhatIsThere)
     ExpectMarkAt(Notes.items[0].hwnd, 100, 50);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 
-    // The next save writes the file whole again.
-    EXPECT_EQ(1, SaveNotes());
+    // The save command writes the file whole again.
+    EXPECT_EQ(1, SaveNotes(SaveKind::COMMAND, true));
     EXPECT_EQ(EXAMPLE_BYTES, Saved());
 }
 

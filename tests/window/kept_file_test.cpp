@@ -1,6 +1,8 @@
 // What a save may replace, and what it leaves when it is cut short: files this run does not know
 // are kept aside under names of their own, a scanner that holds the new file loses nothing, and a
 // save stopped at any step by a power cut leaves notes that the next start finds.
+#include "app/system_calls.h"
+#include "app/tray.h"
 #include "notes/autosave.h"
 #include "res/resource.h"
 #include "tests/window/data_file_fixture.h"
@@ -33,12 +35,31 @@ void* ReallocThenFail(void* block, size_t bytes)
     return ReallocsBeforeFailure-- > 0 ? std::realloc(block, bytes) : nullptr;
 }
 
+// The temporary names a save tries, from notes~0042.tmp on.
+unsigned TemporaryNumber;
+unsigned NumbersFrom42()
+{
+    return TemporaryNumber++;
+}
+
+// Another program puts a notes.bin in place the moment before the save moves its new file into
+// the empty place.
+std::string AppearingFile;
+std::vector<uint8_t> AppearingBytes;
+BOOL WINAPI FileAppearsBeforeTheMove(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    if (AppearingFile == to && !FileExists(to)) {
+        WriteFileBytes(to, AppearingBytes);
+        AppearingFile.clear();
+    }
+    return MoveFileExA(from, to, flags);
+}
+
 class KeptFileTest : public DataFileTest {
 protected:
     void TearDown() override
     {
         holder.reset();
-        g_pfnNoteRealloc = std::realloc;
         DataFileTest::TearDown();
     }
     // A new run on an empty data folder, which may be named the long way.
@@ -50,6 +71,7 @@ protected:
         lstrcpyA(Settings.DataFolder, dataFolder.c_str());
         ComposeDataFile();
         boxes.Clear();
+        tray.Clear();
     }
     // The test folder named by a path of length characters (Windows folds repeated backslashes).
     std::string LongName(size_t length) const
@@ -62,11 +84,14 @@ protected:
 
 // A save replaces notes.bin only when it holds what this run last read or wrote, or when there
 // was none and still is none. Any other file is kept beside it, and the first file kept in a run
-// is announced by name; the notes of the run are then written as always. What an unfinished save
-// left is dealt with at the start: put in place where notes.bin is missing, kept otherwise.
+// is announced by name: by a balloon where a save nobody asked for kept it; the notes of the run
+// are then written as always. What an unfinished save left is dealt with at the start, with a
+// box: put in place where notes.bin is missing, kept otherwise, left alone while another copy of
+// the program still writes it. Nobody else's file is ever overwritten.
 TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
 {
     StartWindowsOnly();
+    ASSERT_EQ(1, AddTrayIcon());
     const std::vector<uint8_t> mine = EncodeNotes({ Stored(20, 30, "moje"), Stored(40, 50, "druhá") });
     const std::vector<uint8_t> theirs = EncodeNotes({ Stored(60, 70, "z jiného počítače") });
     const std::vector<uint8_t> damaged(mine.begin(), mine.end() - 3);
@@ -74,6 +99,8 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
     trailing.push_back(0xEE);
     std::vector<uint8_t> longer = mine;
     longer.insert(longer.end(), theirs.begin(), theirs.end());
+    std::vector<uint8_t> sameSize = mine;
+    sameSize[sameSize.size() - 1] ^= 0x20;
     auto file = [&](const std::vector<uint8_t>& bytes) {
         return [&, bytes] { ASSERT_TRUE(WriteFileBytes(DataPath(), bytes)); };
     };
@@ -89,6 +116,7 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
         size_t loaded;                      // notes made at the start
         const char* startBox;               // a box shown at the start, before any kept file
         size_t folderLength;                // 0: the test folder as it is
+        const char* leftAlone;              // another program's file, there at the end with theirs
     };
     const Case cases[] = {
         { "unchanged", file(mine), nullptr, {}, nullptr, 2, nullptr, 0 },
@@ -104,7 +132,7 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
               SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_HIDDEN);
           },
           { theirs }, KEPT_TEXT, 2, nullptr, 0 },
-        { "a note whose window could not be made", [&] { file(mine)(); ReallocsBeforeFailure = 1; g_pfnNoteRealloc = ReallocThenFail; },
+        { "a note whose window could not be made", [&] { file(mine)(); ReallocsBeforeFailure = 1; g_sys.Realloc = ReallocThenFail; },
           nullptr, { mine }, KEPT_TEXT, 1, "Nedostatek paměti pro další memovku", 0 },
         { "an unfinished save's file alone", [&] { leftover("notes~1A2B.tmp", mine); }, nullptr, {}, nullptr, 2, nullptr, 0 },
         { "an unfinished save's file beside notes.bin", [&] { file(mine)(); leftover("notes~1A2B.tmp", theirs); }, nullptr,
@@ -122,6 +150,26 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
           [&] { holder.reset(); }, { theirs }, KEPT_TEXT, 0, LOAD_ERROR, 0 },
         { "changed elsewhere in a folder too long for a dated name", file(mine), file(theirs), { theirs }, KEPT_TEXT, 2,
           nullptr, 249 },
+        { "changed elsewhere to other bytes of the same size", file(mine), file(sameSize), { sameSize }, KEPT_TEXT, 2,
+          nullptr, 0 },
+        { "an unfinished save's file that another copy still writes", [&] {
+              file(mine)();
+              leftover("notes~1A2B.tmp", theirs);
+              holder.reset(new FileHolder(folder.File("notes~1A2B.tmp"), TEST_RETRY_MS * 3 / 4));
+          },
+          [&] { holder.reset(); }, {}, nullptr, 2, nullptr, 0, "notes~1A2B.tmp" },
+        { "another program's file under the temporary name tried first", file(mine), [&] {
+              leftover("notes~0042.tmp", theirs);
+              TemporaryNumber = 0x42;
+              g_sys.TemporaryNumber = NumbersFrom42;
+          },
+          {}, nullptr, 2, nullptr, 0, "notes~0042.tmp" },
+        { "a notes.bin that appears the moment before the new one is moved in", nullptr, [&] {
+              AppearingFile = DataPath();
+              AppearingBytes = theirs;
+              g_sys.MoveFileExA = FileAppearsBeforeTheMove;
+          },
+          { theirs }, KEPT_TEXT, 0, nullptr, 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -130,7 +178,7 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
             c.atStart();
         LoadNotes();
         g_maxDataFileSize = MAX_DATA_FILE_SIZE;
-        g_pfnNoteRealloc = std::realloc;
+        g_sys.Realloc = std::realloc;
         EXPECT_EQ(c.loaded, static_cast<size_t>(Notes.count));
         if (!Notes.count)
             AddPackedNote(80, 90, "nová");
@@ -139,13 +187,22 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
 
         SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_GREEN, 0);
         SettleSaves();
+        g_sys.TemporaryNumber = NextTemporaryNumber;
+        g_sys.MoveFileExA = MoveFileExA;
         const std::vector<StoredNote> saved = DecodeNotes(Saved().data(), Saved().size()).notes;
         ASSERT_EQ(static_cast<size_t>(Notes.count), saved.size()) << "the run's notes were not written";
         EXPECT_EQ(RGB(0, 208, 0), saved[0].color);
+        std::vector<std::string> beside = FilesBeside();
+        if (c.leftAlone) {
+            const auto alone = std::find(beside.begin(), beside.end(), folder.File(c.leftAlone));
+            ASSERT_NE(beside.end(), alone) << c.leftAlone << " was taken";
+            EXPECT_EQ(theirs, ReadFileBytes(*alone)) << c.leftAlone << " was overwritten";
+            beside.erase(alone);
+        }
         std::vector<std::vector<uint8_t>> expected = c.kept;
         std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(expected, ContentsOf(FilesBeside())) << "not kept byte for byte, or something else left beside";
-        for (const std::string& kept : FilesBeside())
+        EXPECT_EQ(expected, ContentsOf(beside)) << "not kept byte for byte, or something else left beside";
+        for (const std::string& kept : beside)
             EXPECT_FALSE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_HIDDEN) << kept << " is hidden";
 
         std::vector<RecordedBox> shown = boxes.Boxes();
@@ -156,27 +213,49 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
         }
         if (!c.announced) {
             EXPECT_TRUE(shown.empty()) << boxes.Summary();
+            EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
             continue;
         }
-        ASSERT_EQ(1u, shown.size()) << boxes.Summary();
-        const std::string named = NamedAfter(shown[0].text, c.announced);
+        // At the start in a box; kept by a save that nobody asked for, in a balloon.
+        std::string text;
+        if (c.announced == LEFTOVER_TEXT) {
+            ASSERT_EQ(1u, shown.size()) << boxes.Summary();
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), shown[0].flags & (MB_TYPEMASK | MB_ICONMASK));
+            EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
+            text = shown[0].text;
+        } else {
+            EXPECT_TRUE(shown.empty()) << "a box for a save nobody asked for: " << boxes.Summary();
+            ASSERT_EQ(1u, tray.Balloons().size()) << tray.Summary();
+            EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), tray.Balloons()[0].icon);
+            text = tray.Balloons()[0].text;
+        }
+        // A balloon holds less than a box: a path too long for it is given as the name alone.
+        std::string named = NamedAfter(text, c.announced);
+        if (named.find('\\') == std::string::npos)
+            named = FolderPartOf(Settings.DataFile) + named;
         EXPECT_TRUE(PathFits(named)) << named;
         EXPECT_TRUE(std::find(c.kept.begin(), c.kept.end(), ReadFileBytes(named)) != c.kept.end())
-            << "the box names no kept file: " << shown[0].text;
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), shown[0].flags & (MB_TYPEMASK | MB_ICONMASK));
+            << "no kept file named: " << text;
     }
 
     // Changed elsewhere again in the run of the last case: kept again, under another name that
-    // fits, without a box; a file this run wrote is never kept.
+    // fits, without a box or balloon, named in the icon's tip; a file this run wrote is never kept.
     const size_t before = FilesBeside().size();
     ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
     boxes.Clear();
+    tray.Clear();
     SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_BLUE, 0);
     SettleSaves();
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
     const std::vector<std::vector<uint8_t>> beside = ContentsOf(FilesBeside());
     ASSERT_EQ(before + 1, beside.size());
     EXPECT_EQ(1, std::count(beside.begin(), beside.end(), mine)) << "the second change elsewhere was not kept";
+    for (const std::string& kept : FilesBeside()) {
+        if (ReadFileBytes(kept) == mine) {
+            EXPECT_NE(std::string::npos, tray.Tip().find(kept.substr(folder.Path().size() + 1))) << tray.Tip();
+        }
+    }
     SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_RED, 0);
     SettleSaves();
     EXPECT_EQ(before + 1, FilesBeside().size()) << "a file this run wrote was kept";
@@ -190,7 +269,7 @@ void WINAPI StoppedClock(LPSYSTEMTIME now)
 // Files kept in one second never replace one another, and their names fit any data folder.
 TEST_F(KeptFileTest, KeptNamesNeverReplaceAFileAndAlwaysFit)
 {
-    g_pfnGetLocalTime = StoppedClock;
+    g_sys.GetLocalTime = StoppedClock;
     const std::vector<std::string> folders = { folder.Path(), LongName(240), LongName(249) };
     for (const std::string& dataFolder : folders) {
         SCOPED_TRACE(dataFolder.size());
@@ -242,8 +321,8 @@ protected:
     void SetUp() override
     {
         DataFileTest::SetUp();
-        g_pfnReplaceFileA = ReplaceMeetsTheScanner;
-        g_pfnMoveFileExA = MoveMeetsTheScanner;
+        g_sys.ReplaceFileA = ReplaceMeetsTheScanner;
+        g_sys.MoveFileExA = MoveMeetsTheScanner;
     }
 };
 
@@ -267,8 +346,9 @@ TEST_F(ScannerTest, NewFileIsMovedIntoPlaceAndNeverDeletedWhileItIsTheOnlyCopy)
     ScannerMs = TEST_RETRY_MS + 1000;
     SendMessageA(note, WM_COMMAND, IDM_GREEN, 0);
     SettleSaves();
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
-    EXPECT_EQ(SAVE_ERROR, boxes.Boxes()[0].text);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
+    ASSERT_EQ(1u, tray.Balloons().size()) << tray.Summary();
+    EXPECT_EQ(SAVE_ERROR, tray.Balloons()[0].text);
     EXPECT_FALSE(FileExists(DataPath()));
     ASSERT_TRUE(FileExists(Scanned)) << "the only copy of the new notes was deleted";
     const std::vector<uint8_t> waiting = ReadFileBytes(Scanned);
@@ -365,9 +445,9 @@ TEST_F(PowerCutTest, SaveCutShortAtAnyStepLosesNothing)
         StartRun(folder.Path());
         ReadAtStart(older);
         CutAt = c.cut;
-        g_pfnWriteFile = WriteUntilTheCut;
-        g_pfnFlushFileBuffers = FlushUntilTheCut;
-        g_pfnReplaceFileA = ReplaceUntilTheCut;
+        g_sys.WriteFile = WriteUntilTheCut;
+        g_sys.FlushFileBuffers = FlushUntilTheCut;
+        g_sys.ReplaceFileA = ReplaceUntilTheCut;
         HANDLE saving = CreateThread(nullptr, 0, SaveUntilTheCut, const_cast<std::vector<uint8_t>*>(&newer), 0, nullptr);
         ASSERT_NE(nullptr, saving);
         WaitForSingleObject(saving, INFINITE);
@@ -375,9 +455,9 @@ TEST_F(PowerCutTest, SaveCutShortAtAnyStepLosesNothing)
         GetExitCodeThread(saving, &code);
         CloseHandle(saving);
         EXPECT_EQ(0u, code) << "the save was not cut short";
-        g_pfnWriteFile = WriteFile;
-        g_pfnFlushFileBuffers = FlushFileBuffers;
-        g_pfnReplaceFileA = ReplaceFileA;
+        g_sys.WriteFile = WriteFile;
+        g_sys.FlushFileBuffers = FlushFileBuffers;
+        g_sys.ReplaceFileA = ReplaceFileA;
         std::vector<std::vector<uint8_t>> whole;
         for (const std::string& name : FolderEntries(folder.Path())) {
             const std::vector<uint8_t> bytes = ReadFileBytes(folder.File(name));

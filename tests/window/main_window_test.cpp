@@ -1,4 +1,5 @@
 // The main window: start-up state, its commands, hiding and showing, the tray menu, the end.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
@@ -83,9 +84,9 @@ TEST_F(MainWindowTest, RestartedTaskbarGetsTheIconBack)
 
     // A taskbar that takes no icon: the box, and the main window comes up as the way back.
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
-    g_pfnShellNotifyIcon = RefuseNewIcons;
+    g_sys.Shell_NotifyIconA = RefuseNewIcons;
     SendTaskbarCreated();
-    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    g_sys.Shell_NotifyIconA = Shell_NotifyIconA;
     EXPECT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_TRUE(IsWindowVisible(g_hMainWnd));
 }
@@ -110,12 +111,12 @@ int WINAPI TaskbarArrivesDuringTheBox(HWND owner, LPCSTR text, LPCSTR caption, U
 TEST_F(MainWindowTest, TaskbarArrivingDuringAStartUpBoxLeavesOneBoxOneIconLoadedOnceAndTheWindowHidden)
 {
     ASSERT_TRUE(CreateDirectoryA(folder.File("notes.bin").c_str(), nullptr)) << "for an unreadable notes.bin";
-    RecordBox = g_pfnMessageBox;
-    g_pfnMessageBox = TaskbarArrivesDuringTheBox;
-    g_pfnShellNotifyIcon = NoteIcons;
+    RecordBox = g_sys.MessageBoxA;
+    g_sys.MessageBoxA = TaskbarArrivesDuringTheBox;
+    g_sys.Shell_NotifyIconA = NoteIcons;
     StartProgram();
-    g_pfnMessageBox = RecordBox;
-    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    g_sys.MessageBoxA = RecordBox;
+    g_sys.Shell_NotifyIconA = Shell_NotifyIconA;
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ("Nelze načíst datový soubor", boxes.Boxes()[0].text);
     EXPECT_TRUE(TrayIconPresent(g_hMainWnd));
@@ -143,9 +144,9 @@ TEST_F(MainWindowTest, TrayIconHasTheSmallIconSizeOfTheSystem)
 {
     ASSERT_NE(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)) << "the sizes must differ to be told apart";
     IconsHandedOver.clear();
-    g_pfnShellNotifyIcon = NoteIcons;
+    g_sys.Shell_NotifyIconA = NoteIcons;
     StartProgram();
-    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    g_sys.Shell_NotifyIconA = Shell_NotifyIconA;
     ASSERT_EQ(1u, IconsHandedOver.size());
     const SIZE size = IconSize(IconsHandedOver[0]);
     EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), size.cx);
@@ -154,10 +155,10 @@ TEST_F(MainWindowTest, TrayIconHasTheSmallIconSizeOfTheSystem)
 
 TEST_F(MainWindowTest, WithoutATaskbarAtStartTheWindowStaysShownUntilTheIconCanBeAdded)
 {
-    g_pfnShellNotifyIcon = RefuseNewIcons;
+    g_sys.Shell_NotifyIconA = RefuseNewIcons;
     WriteSettingsText("DataFolder", folder.Path());
     const int started = InitApplication();
-    g_pfnShellNotifyIcon = Shell_NotifyIconA;
+    g_sys.Shell_NotifyIconA = Shell_NotifyIconA;
     ASSERT_EQ(1, started);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ("Chyba při vytváření notifikační ikony", boxes.Boxes()[0].text);

@@ -1,4 +1,5 @@
 // The boxes: caption, flags, texts, answers; and one real box seen on the screen.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "app/message_boxes.h"
 #include "tests/support/app_fixture.h"
@@ -51,7 +52,7 @@ TEST_F(MessageBoxesTest, RealErrorBoxIsTaskModalAndShowsTextAndCaption)
     StartWindowsOnly();
     HWND note = AddExpandedNote();
     ASSERT_NE(nullptr, note);
-    g_pfnMessageBox = MessageBoxA;
+    g_sys.MessageBoxA = MessageBoxA;
 
     std::string seenText;
     bool mainDisabled = false, noteDisabled = false, hasOk = false, hasIcon = false, topMost = false;

@@ -1,5 +1,6 @@
 // The note collection: what AddNote makes, removal keeping order, the end of all notes,
 // accessors on strangers, running out of memory, and the four bulk commands.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "notes/note_collection.h"
 #include "notes/note_window.h"
@@ -64,11 +65,6 @@ protected:
         StartWindowsOnly();
         // Keep the pointer off every note, so no hover report interferes.
         SetCursorPos(1000, 740);
-    }
-    void TearDown() override
-    {
-        g_pfnNoteRealloc = std::realloc;
-        AppTest::TearDown();
     }
 
     static void SendCommand(int id)
@@ -254,7 +250,7 @@ TEST_F(NoteCollectionTest, RemovingTheOnlyNoteReleasesTheArrayAndTheNextAddAlloc
 
     static int calls;
     calls = 0;
-    g_pfnNoteRealloc = [](void* block, size_t bytes) -> void* {
+    g_sys.Realloc = [](void* block, size_t bytes) -> void* {
         ++calls;
         EXPECT_EQ(nullptr, block) << "growing from empty must allocate anew";
         EXPECT_EQ(sizeof(NoteRecord), bytes);
@@ -352,7 +348,7 @@ void* FailingRealloc(void*, size_t)
 
 TEST_F(NoteCollectionTest, FailedGrowthIsReportedAndLeavesTheCollectionAsItWas)
 {
-    g_pfnNoteRealloc = FailingRealloc;
+    g_sys.Realloc = FailingRealloc;
     EXPECT_EQ(0, AddNote(0, 0, nullptr, NOTE_EXPANDED));
     EXPECT_EQ(0, Notes.count);
     EXPECT_EQ(nullptr, Notes.items);
@@ -361,12 +357,12 @@ TEST_F(NoteCollectionTest, FailedGrowthIsReportedAndLeavesTheCollectionAsItWas)
     EXPECT_FALSE(boxes.Boxes()[0].text.empty());
     boxes.Clear();
 
-    g_pfnNoteRealloc = std::realloc;
+    g_sys.Realloc = std::realloc;
     AddExpandedNote("a");
     AddPackedNote(50, 50, "b");
     NoteRecord* items = Notes.items;
     const std::vector<uint8_t> before = CollectionBytes();
-    g_pfnNoteRealloc = FailingRealloc;
+    g_sys.Realloc = FailingRealloc;
     EXPECT_EQ(0, AddNote(0, 0, "c", NOTE_EXPANDED));
     ASSERT_EQ(1u, boxes.Count()) << boxes.Summary();
     EXPECT_EQ(2, Notes.count);
@@ -381,7 +377,7 @@ TEST_F(NoteCollectionTest, FailedShrinkStillRemovesTheRecord)
     for (int i = 0; i < 3; ++i)
         AddPackedNote(100 + 30 * i, 100, std::to_string(i).c_str());
     std::vector<HWND> windows = NoteWindows();
-    g_pfnNoteRealloc = FailingRealloc;
+    g_sys.Realloc = FailingRealloc;
     DestroyWindow(windows[1]);
     ASSERT_EQ(2, Notes.count);
     EXPECT_EQ(windows[0], Notes.items[0].hwnd);

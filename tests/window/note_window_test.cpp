@@ -1,4 +1,5 @@
 // The note window: its two looks, closing, placing, colours, deleting, titles, painting, hover.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "dialogs/choosers.h"
 #include "notes/note_collection.h"
@@ -296,8 +297,8 @@ TEST_F(NoteWindowTest, CustomColourComesFromTheChooserAndCancelKeepsIt)
     StartWindowsOnly();
     HWND mark = AddPackedNote(300, 300, "x");
     Command(mark, IDM_GREEN);
-    auto* previous = g_pfnChooseColor;
-    g_pfnChooseColor = FakeChooser::Choose;
+    auto* previous = g_sys.ChooseColorA;
+    g_sys.ChooseColorA = FakeChooser::Choose;
     FakeChooser::calls.clear();
 
     FakeChooser::confirm = true;
@@ -310,7 +311,7 @@ TEST_F(NoteWindowTest, CustomColourComesFromTheChooserAndCancelKeepsIt)
     FakeChooser::answer = 0x654321;
     Command(mark, IDM_CUSTOMCOLOR);
     EXPECT_EQ(0x123456u, GetNoteColor(mark)) << "cancel must keep the colour";
-    g_pfnChooseColor = previous;
+    g_sys.ChooseColorA = previous;
 
     ASSERT_EQ(2u, FakeChooser::calls.size());
     EXPECT_EQ(0x00D000u, FakeChooser::calls[0].rgbResult) << "chooser must start at the note's colour";

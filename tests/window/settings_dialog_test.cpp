@@ -1,5 +1,6 @@
 // "Nastavení programu" driven as a modal dialog: its fields and swatches, the size checks, the
 // colour and folder buttons, what OK commits and what Cancel forgets.
+#include "app/system_calls.h"
 #include "app/app.h"
 #include "dialogs/choosers.h"
 #include "dialogs/settings_dialog.h"
@@ -102,20 +103,14 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
-        g_pfnChooseColor = AnswerChooser;
-        g_pfnBrowseForFolder = AnswerBrowser;
+        g_sys.ChooseColorA = AnswerChooser;
+        g_sys.SHBrowseForFolderA = AnswerBrowser;
         ChooserCalls.clear();
         ChooserAnswers.clear();
         BrowserAnswer.clear();
         BrowserTitle.clear();
         BrowserStart.clear();
         BrowserCalls = 0;
-    }
-    void TearDown() override
-    {
-        g_pfnChooseColor = ChooseColorA;
-        g_pfnBrowseForFolder = SHBrowseForFolderA;
-        AppTest::TearDown();
     }
 
     // Known settings, different from every default.
