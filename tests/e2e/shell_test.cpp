@@ -76,7 +76,7 @@ TEST_F(ShellE2eTest, FirstStartShowsNothingButTheTrayIconAndTheMenuEndsIt)
     DWORD code = 1;
     ASSERT_TRUE(program.WaitExit(&code));
     EXPECT_EQ(0u, code);
-    EXPECT_EQ((std::vector<uint8_t>{ 0, 0, 0, 0 }), ReadFileBytes("c:\\notes.bin")) << "empty collection saved";
+    EXPECT_FALSE(FileExists("c:\\notes.bin")) << "a run that changed nothing wrote notes.bin";
     DeleteFileA("c:\\notes.bin");
 }
 
@@ -148,16 +148,17 @@ TEST_F(ShellE2eTest, SecondStartShowsTheFirstAndEndsWithoutReadingOrWritingAnyth
     const FILETIME after = LastWriteTime(dataFile);
     EXPECT_EQ(0, CompareFileTime(&written, &after)) << "notes.bin was written";
 
-    // The first still works: "&Konec" from its tray menu saves and ends it.
+    // The first still works: "&Konec" from its tray menu ends it; it changed nothing, so it
+    // writes nothing.
     WriteSettingsText("DataFolder", folder.Path());
     ChooseFromTrayMenu(TRAY_EXIT);
     ASSERT_TRUE(program.WaitExit(&code)) << "the first copy did not end";
     EXPECT_EQ(0u, code);
-    stored.name = "";
-    EXPECT_EQ(EncodeNotes({ stored }), ReadFileBytes(dataFile)) << "the first copy did not save";
+    EXPECT_EQ(bytes, ReadFileBytes(dataFile)) << "the first copy wrote notes it never changed";
 }
 
-// The four ways a user ends the program; each must save, clean up and exit with 0.
+// The four ways a user ends the program; each must clean up and exit with 0, and a run that
+// changed nothing leaves notes.bin as it was (every change was saved as it was made).
 class EndingE2eTest : public ShellE2eTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void EndBy(const std::string& how)
@@ -193,10 +194,10 @@ protected:
     }
 };
 
-TEST_P(EndingE2eTest, SavesTheNotesRemovesTheIconAndExitsWithZero)
+TEST_P(EndingE2eTest, LeavesAnUntouchedFileRemovesTheIconAndExitsWithZero)
 {
     TempFolder folder;
-    // One stored note with a name: the program never writes names, so the file must change.
+    // One stored note with a name: the program never writes names, so any save changes the file.
     StoredNote stored = MakeStoredNote(300, 200, 0xFF0000, "uložená");
     stored.name = "xy";
     ASSERT_TRUE(WriteFileBytes(folder.File("notes.bin"), EncodeNotes({ stored })));
@@ -210,8 +211,7 @@ TEST_P(EndingE2eTest, SavesTheNotesRemovesTheIconAndExitsWithZero)
     ASSERT_TRUE(program.WaitExit(&code)) << "still running after " << GetParam();
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(TrayIconPresent(main)) << "tray icon left behind";
-    stored.name = "";
-    EXPECT_EQ(EncodeNotes({ stored }), ReadFileBytes(folder.File("notes.bin"))) << "notes not saved on the way out";
+    EXPECT_EQ(EncodeNotes({ stored }), ReadFileBytes(folder.File("notes.bin"))) << "an untouched file was written";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, EndingE2eTest,
