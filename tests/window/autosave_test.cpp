@@ -316,6 +316,27 @@ TEST_F(AutomaticSaveTest, HandOversWhileASaveIsInFlightWriteOnlyTheNewest)
     EXPECT_NE(Modified(note), File().at(1).text == "nový text!") << "modified, yet on disk; or the other way";
 }
 
+// Texts the code page cannot tell apart are told apart: one changed while its save was in flight
+// still asks to be saved, though the text field would be the same.
+TEST_F(AutomaticSaveTest, AModifyFlagIsClearedOnlyWhereTheExactTextIsOnDisk)
+{
+    StartWindowsOnly();
+    HWND note = AddExpandedNote();
+    HWND edit = Notes.items[FindNote(note)].hwndEdit;
+    Activate(note);
+    SlowFlushes();
+    SendMessageW(edit, WM_CHAR, L'Ж', 0);
+    SaveAfterChange(CHANGE_TYPED, note);
+    ASSERT_TRUE(SaveReachedTheFlush());
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CHAR, L'Щ', 0);
+    SetEvent(FlushGate);
+    SettleSaves();
+    ASSERT_EQ("?", File().at(0).text);
+    const bool onDisk = File().at(0).extras.utf8 == u8"Щ";
+    EXPECT_NE(Modified(note), onDisk) << "modified, yet on disk; or the other way";
+}
+
 // The box of a failing automatic save takes activation from the note being typed in (here as a
 // real box would, while it is open): the save that note asks for goes to the writer meanwhile,
 // and what it has to say waits for the box to close, never a second box inside the first.

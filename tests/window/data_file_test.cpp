@@ -2,6 +2,7 @@
 // saves that fail without harming the old file, locked, damaged and foreign files.
 #include "app/app.h"
 #include "notes/note_window.h"
+#include "notes/preview.h"
 #include "res/resource.h"
 #include "tests/window/data_file_fixture.h"
 #include "tests/support/poll.h"
@@ -90,6 +91,47 @@ TEST_F(DataFileTest, StoredRecordsComeBackAsMarksWithTheirOwnColourTimeAndText)
     }
     EXPECT_EQ(1, SaveNotes());
     EXPECT_EQ(EncodeNotes(file), Saved());
+}
+
+// Every note's text comes back exactly; the text field holds what an ANSI read of the edit box
+// gives, and the exact text rides in the name field only where that is not the text.
+TEST_F(DataFileTest, ExactTextsAreCarriedInTheNameFieldAndComeBack)
+{
+    StartWindowsOnly();
+    const std::wstring texts[] = { L"Příliš žluťoučký → ✓ Привет 😀 “ok” €", L"jen česky", L"Ελληνικά\r\nдва" };
+    for (const std::wstring& text : texts)
+        ASSERT_EQ(1, AddNoteW(100, 50, text.c_str(), NOTE_PACKED));
+    ASSERT_EQ(1, SaveNotes());
+    DecodedNotes decoded = DecodeNotes(Saved().data(), Saved().size());
+    ASSERT_TRUE(decoded.whole);
+    ASSERT_EQ(3u, decoded.notes.size());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WindowText(Notes.items[i].hwndEdit), decoded.notes[i].text) << i;
+        EXPECT_EQ(i != 1, !decoded.notes[i].extras.utf8.empty()) << i;
+    }
+
+    // The next run; meanwhile another program changed the third text and kept the name field.
+    decoded.notes[2].text = "změněno";
+    DestroyAllNotes();
+    ASSERT_EQ(1, LoadBytes(EncodeNotes(decoded.notes)));
+    ASSERT_EQ(3, Notes.count);
+    auto exact = [](int i) {
+        wchar_t text[128] = L"";
+        GetWindowTextW(Notes.items[i].hwndEdit, text, 128);
+        return std::wstring(text);
+    };
+    EXPECT_TRUE(exact(0) == texts[0]);
+    EXPECT_TRUE(exact(1) == texts[1]);
+    EXPECT_TRUE(exact(2) == L"změněno") << "the exact text won over a changed text field";
+    ASSERT_EQ(1, ShowPopup(Notes.items[0].hwnd));
+    EXPECT_STREQ(texts[0].c_str(), PreviewText);
+    HidePopup();
+
+    // Saved again: the stale exact text is gone, the others are written as they were.
+    decoded.notes[2].extras = NoteExtras();
+    EXPECT_EQ(1, SaveNotes());
+    EXPECT_EQ(EncodeNotes(decoded.notes), Saved());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
 TEST_F(DataFileTest, EmptyTextAndNegativeCoordinatesAreStoredAsSuch)
