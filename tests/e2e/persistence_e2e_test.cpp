@@ -124,6 +124,17 @@ protected:
         return added;
     }
 
+    // A new note from the tray menu, clicked into, so that keys go to its text; null when none came.
+    HWND AddNoteAndClickIn(const RunningProgram& program)
+    {
+        HWND note = AddNoteFromTray(program);
+        if (note) {
+            POINT inside = Centre(WindowRect(note));
+            ClickAt(inside.x, inside.y);
+        }
+        return note;
+    }
+
     // Two lines typed with real keys into the note's edit box; *typed is what it must hold.
     static void TypeTwoLines(HWND note, std::string* typed)
     {
@@ -365,10 +376,8 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidSurvivesAKilledProcess)
     {
         RunningProgram program;
         Start(program);
-        HWND note = AddNoteFromTray(program);
+        HWND note = AddNoteAndClickIn(program);
         ASSERT_NE(nullptr, note);
-        POINT inside = Centre(WindowRect(note));
-        ClickAt(inside.x, inside.y);
         TypeText(typed);
         ASSERT_TRUE(PumpUntil([&] { return EditText(note) == typed; }, 5000)) << "edit box holds: " << EditText(note);
         EXPECT_EQ(4u, Stored().size()) << "the new note is saved when it is added";
@@ -452,10 +461,8 @@ TEST_F(PersistenceE2eTest, PastedAndTypedUnicodeTextComesBackExactlyAfterARestar
     {
         RunningProgram program;
         Start(program);
-        HWND note = AddNoteFromTray(program);
+        HWND note = AddNoteAndClickIn(program);
         ASSERT_NE(nullptr, note);
-        POINT inside = Centre(WindowRect(note));
-        ClickAt(inside.x, inside.y);
         PressKeys("ctrl+v");
         ASSERT_TRUE(PumpUntil([&] { return EditTextW(note) == pasted; }, 5000)) << "not pasted exactly: " << EditText(note);
         PressKeys("Cyrillic_ya Cyrillic_zhe");

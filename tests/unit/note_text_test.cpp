@@ -28,29 +28,4 @@ TEST(NoteText, TheExactTextIsUsedOnlyWhereItGivesTheTextFieldBack)
     }
 }
 
-// Kept beside the text field only where the code page does not give the text back.
-TEST(NoteText, OnlyTextsTheCodePageCannotHoldAreCarried)
-{
-    const struct {
-        std::wstring text;
-        std::string codePage;
-        bool carried;
-    } cases[] = {
-        { L"Příliš žluťoučký kůň „úpěl“ – €", "Příliš žluťoučký kůň „úpěl“ – €", false },
-        { L"Привет", "??????", true },
-        { L"á→b", "", true },     // best fit gives another character: whatever it is, not this one
-        { L"\r\n", "\r\n", false },
-    };
-    for (const auto& c : cases) {
-        StoredNote stored;
-        stored.extras.utf8 = "stale";
-        PutNoteText(c.text, stored);
-        EXPECT_EQ(c.carried, !stored.extras.utf8.empty());
-        if (!c.codePage.empty()) {
-            EXPECT_EQ(c.codePage, stored.text);
-        }
-        EXPECT_TRUE(NoteTextOf(stored) == c.text);
-    }
-}
-
 } // namespace
