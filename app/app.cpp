@@ -47,11 +47,13 @@ int InitApplication()
     return 1;
 }
 
+// Unicode: an ANSI loop would turn typed characters outside the code page into '?' on their way
+// to the notes' edit boxes.
 int RunMessageLoop()
 {
-    while (GetMessageA(&LoopMessage, nullptr, 0, 0)) {
+    while (GetMessageW(&LoopMessage, nullptr, 0, 0)) {
         TranslateMessage(&LoopMessage);
-        DispatchMessageA(&LoopMessage);
+        DispatchMessageW(&LoopMessage);
     }
     // Exit waited for its save; nothing is handed over since, and nothing is left in flight.
     StopSaveWriter();

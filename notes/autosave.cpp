@@ -11,7 +11,7 @@ static bool TextWaits(HWND note)
 {
     const int index = FindNote(note);
     return index >= 0 && Notes.items[index].state == NOTE_EXPANDED && IsWindowVisible(note)
-        && SendMessageA(Notes.items[index].hwndEdit, EM_GETMODIFY, 0, 0);
+        && SendMessageW(Notes.items[index].hwndEdit, EM_GETMODIFY, 0, 0);
 }
 
 void SaveAfterChange(NoteChange change, HWND note)

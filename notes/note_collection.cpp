@@ -4,6 +4,7 @@
 #include "app/system_calls.h"
 #include "notes/note_window.h"
 #include "res/resource.h"
+#include "storage/note_text.h"
 #include "storage/settings.h"
 #include <commctrl.h>
 #include <cstdlib>
@@ -100,6 +101,11 @@ static HWND CreateNoteWindow(int32_t x, int32_t y, bool packed)
 
 int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
 {
+    return AddNoteW(x, y, text ? WideText(text).c_str() : nullptr, state);
+}
+
+int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state)
+{
     if (!GrowNotes())
         return 0;
     const bool packed = state == NOTE_PACKED;
@@ -118,7 +124,8 @@ int AddNote(int32_t x, int32_t y, const char* text, BYTE state)
 
     RECT client;
     GetClientRect(window, &client);
-    HWND edit = CreateWindowExA(0, "EDIT", text ? text : "",
+    // A Unicode window, so that it keeps what the code page cannot hold; the note stays ANSI.
+    HWND edit = CreateWindowExW(0, L"EDIT", text ? text : L"",
                                 WS_CHILD | (packed ? 0 : WS_VISIBLE) | WS_CLIPSIBLINGS | WS_VSCROLL
                                     | WS_HSCROLL | ES_MULTILINE | ES_WANTRETURN,
                                 0, 0, client.right - client.left, client.bottom - client.top,

@@ -48,7 +48,8 @@ COLORREF GetNoteColor(HWND window);
 int SetNoteColor(HWND window, COLORREF color);
 int SetNoteTime(HWND window, NoteTime time);
 
-int AddNote(int32_t x, int32_t y, const char* text, BYTE state);
+int AddNote(int32_t x, int32_t y, const char* text, BYTE state);   // text in the code page
+int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state);
 int RemoveNote(HWND window);
 void DestroyAllNotes();
 

@@ -3,6 +3,7 @@
 #include "notes/save_telling.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
+#include "storage/note_text.h"
 #include <string>
 #include <vector>
 
@@ -10,20 +11,20 @@
 // write less than the file holds.
 static bool Loading;
 
-// One question for almost every note (each one costs a conversion of the whole text): the buffer
-// is larger than most notes, and only a text that fills it is measured and read again.
-static std::string NoteText(HWND edit)
+// One question for almost every note: the buffer is larger than most notes, and only a text that
+// fills it is measured and read again.
+static std::wstring NoteText(HWND edit)
 {
-    static std::vector<char> buffer(8192);
-    int copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+    static std::vector<wchar_t> buffer(8192);
+    int copied = GetWindowTextW(edit, buffer.data(), static_cast<int>(buffer.size()));
     if (copied >= static_cast<int>(buffer.size()) - 1) {
-        const size_t needed = static_cast<size_t>(GetWindowTextLengthA(edit)) + 1;
+        const size_t needed = static_cast<size_t>(GetWindowTextLengthW(edit)) + 1;
         if (needed > buffer.size()) {
             buffer.resize(needed);
-            copied = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+            copied = GetWindowTextW(edit, buffer.data(), static_cast<int>(buffer.size()));
         }
     }
-    return std::string(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+    return std::wstring(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
 // Where a window stands; a minimized one where it will stand again when restored, not at the
@@ -46,7 +47,7 @@ static RECT PlaceOf(HWND window)
 }
 
 // The window's real place is stored, not the record's: a dragged mark stays where it was put.
-static StoredNote DescribeNote(const NoteRecord& note)
+static StoredNote DescribeNote(const NoteRecord& note, const std::wstring& text)
 {
     StoredNote stored;
     const RECT rect = PlaceOf(note.hwnd);
@@ -60,12 +61,12 @@ static StoredNote DescribeNote(const NoteRecord& note)
     stored.hour = note.created.hour;
     stored.minute = note.created.minute;
     stored.name = note.name;
-    stored.text = NoteText(note.hwndEdit);
+    PutNoteText(text, stored);
     return stored;
 }
 
 // Texts of notes whose edit boxes say they changed, as a save took them.
-using ChangedTexts = std::vector<std::pair<HWND, std::string>>;
+using ChangedTexts = std::vector<std::pair<HWND, std::wstring>>;
 
 static std::vector<uint8_t> EncodeCollection(ChangedTexts& changed)
 {
@@ -77,9 +78,10 @@ static std::vector<uint8_t> EncodeCollection(ChangedTexts& changed)
         const NoteRecord& note = Notes.items[i];
         if (!note.hwnd)
             continue;
-        notes.push_back(DescribeNote(note));
-        if (SendMessageA(note.hwndEdit, EM_GETMODIFY, 0, 0))
-            changed.emplace_back(note.hwndEdit, notes.back().text);
+        std::wstring text = NoteText(note.hwndEdit);
+        notes.push_back(DescribeNote(note, text));
+        if (SendMessageW(note.hwndEdit, EM_GETMODIFY, 0, 0))
+            changed.emplace_back(note.hwndEdit, std::move(text));
     }
     return EncodeNotes(notes);
 }
@@ -97,7 +99,7 @@ void MarkTextsSaved()
         return;
     for (const auto& [edit, text] : Handed.texts)
         if (IsWindow(edit) && NoteText(edit) == text)
-            SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+            SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
     Handed.texts.clear();
 }
 
@@ -146,7 +148,7 @@ static bool MakeNotes(const DecodedNotes& decoded)
 {
     size_t made = 0;
     for (const StoredNote& stored : decoded.notes) {
-        if (SavingEnded() || !AddNote(stored.x, stored.y, stored.text.c_str(), NOTE_PACKED))
+        if (SavingEnded() || !AddNoteW(stored.x, stored.y, NoteTextOf(stored).c_str(), NOTE_PACKED))
             break;
         HWND window = Notes.items[Notes.count - 1].hwnd;
         SetNoteColor(window, stored.color);
@@ -160,7 +162,7 @@ static bool MakeNotes(const DecodedNotes& decoded)
         DataFileReadInPart();
     // The texts are those of the file (an edit box made with a text may call itself modified).
     for (int i = 0; i < Notes.count; ++i)
-        SendMessageA(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
+        SendMessageW(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 HWND PreviewWindow;
-char* PreviewText;
+wchar_t* PreviewText;
 
 int RegisterPopupClass()
 {
@@ -45,15 +45,15 @@ void ReregisterPopupClass()
         ErrorBox("Chyba při registraci třídy okna");
 }
 
-static char* CopyNoteText(HWND mark)
+static wchar_t* CopyNoteText(HWND mark)
 {
     int index = FindNote(mark);
     HWND edit = index >= 0 ? Notes.items[index].hwndEdit : nullptr;
-    int length = GetWindowTextLengthA(edit);
-    char* text = static_cast<char*>(std::malloc(length + 1));
+    int length = GetWindowTextLengthW(edit);
+    wchar_t* text = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
     if (text) {
-        GetWindowTextA(edit, text, length + 1);
-        text[length] = '\0';
+        GetWindowTextW(edit, text, length + 1);
+        text[length] = L'\0';
     }
     return text;
 }
@@ -64,7 +64,7 @@ int ShowPopup(HWND mark)
         return 0;
     RECT markRect;
     GetWindowRect(mark, &markRect);
-    char* text = CopyNoteText(mark);
+    wchar_t* text = CopyNoteText(mark);
     if (!text)
         return 0;
     // Never activated, not even when the active note goes and the system looks for another.
@@ -126,7 +126,7 @@ void PaintPreview(HWND window)
     SetTextColor(dc, ReadableTextColour(Settings.PopupColor));
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     if (PreviewText)
-        DrawTextA(dc, PreviewText, -1, &area, 0);
+        DrawTextW(dc, PreviewText, -1, &area, 0);
     SelectObject(dc, oldFont);
     EndPaint(window, &ps);
 }

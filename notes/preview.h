@@ -5,7 +5,7 @@
 #define POPUP_CLASS_NAME "DAVududPopupClass"
 
 extern HWND PreviewWindow;      // null when no preview is shown
-extern char* PreviewText;       // the preview's own copy of the text
+extern wchar_t* PreviewText;    // the preview's own copy of the text, exact as the note holds it
 
 int RegisterPopupClass();
 void ReregisterPopupClass();

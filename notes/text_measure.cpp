@@ -1,16 +1,16 @@
 #include "notes/text_measure.h"
-#include <cstring>
+#include <cwchar>
 #include <string>
 
-SIZE MeasureTextLines(const char* text, const LineMeasure& measure)
+SIZE MeasureTextLines(const wchar_t* text, const LineMeasure& measure)
 {
-    std::string copy(text);
+    std::wstring copy(text);
     const size_t end = copy.size();
     LONG widest = 0, height = 0;
     // Lines are measured up to the zero that replaced their CR, as far as the copy goes.
     auto addLine = [&](size_t start) {
-        const char* line = copy.c_str() + start;
-        SIZE size = measure(line, static_cast<int>(strlen(line)));
+        const wchar_t* line = copy.c_str() + start;
+        SIZE size = measure(line, static_cast<int>(wcslen(line)));
         if (size.cx > widest)
             widest = size.cx;
         height += size.cy;
@@ -19,11 +19,11 @@ SIZE MeasureTextLines(const char* text, const LineMeasure& measure)
     size_t start = 0, i = 0;
     bool lastLineMeasured = false;
     while (i < end) {
-        if (copy[i] != '\r') {
+        if (copy[i] != L'\r') {
             ++i;
             continue;
         }
-        copy[i] = '\0';
+        copy[i] = L'\0';
         addLine(start);
         if (i + 1 >= end) {
             lastLineMeasured = true;
@@ -39,15 +39,15 @@ SIZE MeasureTextLines(const char* text, const LineMeasure& measure)
 
     if (widest != 0)
         return { widest + 5, height + 8 };
-    SIZE whole = measure(text, static_cast<int>(strlen(text)));
+    SIZE whole = measure(text, static_cast<int>(wcslen(text)));
     return { whole.cx + 5, whole.cy + 10 };
 }
 
-SIZE MeasureNoteText(HDC dc, const char* text)
+SIZE MeasureNoteText(HDC dc, const wchar_t* text)
 {
-    return MeasureTextLines(text, [dc](const char* line, int length) {
+    return MeasureTextLines(text, [dc](const wchar_t* line, int length) {
         SIZE size = { 0, 0 };
-        GetTextExtentPoint32A(dc, line, length, &size);
+        GetTextExtentPoint32W(dc, line, length, &size);
         return size;
     });
 }

@@ -26,6 +26,32 @@ void PutText(std::vector<uint8_t>& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
+void PutChunk(std::vector<uint8_t>& out, const char (&tag)[5], const std::string& value)
+{
+    if (value.empty())
+        return;
+    out.insert(out.end(), tag, tag + 4);
+    PutText(out, value);
+}
+
+// The extras where there are any, else the name. The length goes in once the chunks are written.
+void PutName(std::vector<uint8_t>& out, const StoredNote& note)
+{
+    const size_t lengthAt = out.size();
+    PutU32(out, 0);
+    out.insert(out.end(), NAME_MARKER, NAME_MARKER + NAME_MARKER_SIZE);
+    const size_t chunksAt = out.size();
+    PutChunk(out, "UTF8", note.extras.utf8);
+    if (out.size() == chunksAt) {
+        out.resize(lengthAt);
+        PutText(out, note.name);
+        return;
+    }
+    const uint32_t length = static_cast<uint32_t>(out.size() - lengthAt - 4);
+    for (int i = 0; i < 4; ++i)
+        out[lengthAt + i] = static_cast<uint8_t>(length >> (8 * i));
+}
+
 // Reads forward through a byte range; every read checks what is left first.
 class Reader {
 public:
@@ -68,15 +94,20 @@ public:
         return true;
     }
 
+    bool Bytes(size_t count, std::string& bytes)
+    {
+        if (count > left_)
+            return false;
+        bytes.assign(reinterpret_cast<const char*>(data_), count);
+        Skip(count);
+        return true;
+    }
+
     // A length larger than what is left counts as cut off, so nothing huge is ever allocated.
     bool Text(std::string& text)
     {
         uint32_t length;
-        if (!U32(length) || length > left_)
-            return false;
-        text.assign(reinterpret_cast<const char*>(data_), length);
-        Skip(length);
-        return true;
+        return U32(length) && Bytes(length, text);
     }
 
     size_t Left() const { return left_; }
@@ -92,12 +123,36 @@ private:
     size_t left_;
 };
 
-bool ReadRecord(Reader& in, StoredNote& note)
+// The chunks after the marker; false when one runs past the end of the field.
+bool ReadExtras(const std::string& name, NoteExtras& extras)
 {
-    return in.I32(note.x) && in.I32(note.y) && in.U32(note.color) && in.U8(note.state)
-        && in.U16(note.year) && in.U16(note.month) && in.U16(note.day)
-        && in.U16(note.hour) && in.U16(note.minute)
-        && in.Text(note.name) && in.Text(note.text);
+    Reader in(reinterpret_cast<const uint8_t*>(name.data()) + NAME_MARKER_SIZE, name.size() - NAME_MARKER_SIZE);
+    std::string tag, value;
+    while (in.Left()) {
+        if (!in.Bytes(4, tag) || !in.Text(value))
+            return false;
+        if (tag == "UTF8")
+            extras.utf8 = std::move(value);
+    }
+    return true;
+}
+
+// False when the record is cut off. A damaged name field of this program's is no name either.
+bool ReadRecord(Reader& in, StoredNote& note, bool& damaged)
+{
+    if (!(in.I32(note.x) && in.I32(note.y) && in.U32(note.color) && in.U8(note.state)
+          && in.U16(note.year) && in.U16(note.month) && in.U16(note.day)
+          && in.U16(note.hour) && in.U16(note.minute)
+          && in.Text(note.name) && in.Text(note.text)))
+        return false;
+    if (note.name.compare(0, NAME_MARKER_SIZE, NAME_MARKER, NAME_MARKER_SIZE) == 0) {
+        if (!ReadExtras(note.name, note.extras)) {
+            note.extras = NoteExtras();
+            damaged = true;
+        }
+        note.name.clear();
+    }
+    return true;
 }
 
 } // namespace
@@ -106,7 +161,8 @@ std::vector<uint8_t> EncodeNotes(const std::vector<StoredNote>& notes)
 {
     size_t size = NOTE_FILE_HEADER_SIZE;
     for (const StoredNote& note : notes)
-        size += NOTE_RECORD_FIXED_SIZE + note.name.size() + note.text.size();
+        size += NOTE_RECORD_FIXED_SIZE + note.name.size() + note.text.size()
+              + NAME_MARKER_SIZE + 8 + note.extras.utf8.size();
     std::vector<uint8_t> out;
     out.reserve(size);
     PutU32(out, static_cast<uint32_t>(notes.size()));
@@ -120,7 +176,7 @@ std::vector<uint8_t> EncodeNotes(const std::vector<StoredNote>& notes)
         PutU16(out, note.day);
         PutU16(out, note.hour);
         PutU16(out, note.minute);
-        PutText(out, note.name);
+        PutName(out, note);
         PutText(out, note.text);
     }
     return out;
@@ -135,13 +191,14 @@ DecodedNotes DecodeNotes(const uint8_t* data, size_t size)
         return result;
     // The count is not trusted for the reservation: each record needs at least 31 bytes.
     result.notes.reserve(std::min<size_t>(count, in.Left() / NOTE_RECORD_FIXED_SIZE));
+    bool damaged = false;
     for (uint32_t i = 0; i < count; ++i) {
         StoredNote note;
-        if (!ReadRecord(in, note))
+        if (!ReadRecord(in, note, damaged))
             return result;
         result.notes.push_back(std::move(note));
     }
     result.complete = true;
-    result.whole = in.Left() == 0;
+    result.whole = in.Left() == 0 && !damaged;
     return result;
 }

@@ -1,4 +1,5 @@
 #include "tests/bench/bench_notes.h"
+#include "storage/note_text.h"
 #include "storage/settings.h"
 #include <windows.h>
 #include <iterator>
@@ -25,6 +26,13 @@ const char* const SENTENCES[] = {
     "Ťukání v topení – ozvat se správci domu, tel. 603 412 785.",
 };
 
+const wchar_t* const CYRILLIC[] = {
+    L"Передать Ивану отчёт до пятницы.",
+    L"Зустріч з клієнтом перенесено на вівторок.",
+    L"Не забыть позвонить в банк насчёт карты.",
+    L"Купити квитки до Києва на наступний тиждень.",
+};
+
 const COLORREF MENU_COLORS[] = { RGB(255, 0, 0), RGB(0, 0, 255), RGB(255, 255, 160), RGB(0, 208, 0) };
 
 // A fixed sequence, so every run and every child process sees the same notes.
@@ -49,7 +57,7 @@ std::string MakeText(Random& random)
 }
 } // namespace
 
-std::vector<StoredNote> MakeBenchNotes(int count)
+std::vector<StoredNote> MakeBenchNotes(int count, BenchText kind)
 {
     Random random = { 20240611u };
     std::vector<StoredNote> notes(count);
@@ -66,6 +74,9 @@ std::vector<StoredNote> MakeBenchNotes(int count)
         note.hour = static_cast<uint16_t>(random.Next(24));
         note.minute = static_cast<uint16_t>(random.Next(60));
         note.text = MakeText(random);
+        // Chosen apart from the sequence, so that the rest of every note stays the same.
+        if (kind == BenchText::CYRILLIC)
+            PutNoteText(CYRILLIC[(&note - notes.data()) % 4] + std::wstring(L"\r\n") + WideText(note.text), note);
     }
     return notes;
 }

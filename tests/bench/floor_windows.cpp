@@ -1,6 +1,6 @@
 #include "tests/bench/floor_windows.h"
 #include "res/resource.h"
-#include "tests/bench/bench_notes.h"
+#include "storage/note_text.h"
 #include <cstdio>
 
 namespace {
@@ -59,7 +59,7 @@ FloorNote CreateShownThenCollapsed(const StoredNote& note, HWND owner)
     SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(note.color));
     RECT client;
     GetClientRect(window, &client);
-    HWND edit = CreateWindowExA(0, "EDIT", note.text.c_str(), EDIT_STYLE, 0, 0, client.right,
+    HWND edit = CreateWindowExW(0, L"EDIT", NoteTextOf(note).c_str(), EDIT_STYLE, 0, 0, client.right,
                                 client.bottom, window, nullptr, Instance(), nullptr);
     HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_NOTEMENU));
     SetMenu(window, menu);
@@ -81,7 +81,7 @@ FloorNote CreateCollapsedThenShown(const StoredNote& note, HWND owner)
     HWND window = CreateWindowExA(WS_EX_TOPMOST, FLOOR_NOTE_CLASS, "Memovka", WS_POPUP,
                                   note.x, note.y, MARK_SIZE, MARK_SIZE, owner, nullptr, Instance(), nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(note.color));
-    CreateWindowExA(0, "EDIT", note.text.c_str(), EDIT_STYLE & ~WS_VISIBLE, 0, 0, MARK_SIZE,
+    CreateWindowExW(0, L"EDIT", NoteTextOf(note).c_str(), EDIT_STYLE & ~WS_VISIBLE, 0, 0, MARK_SIZE,
                     MARK_SIZE, window, nullptr, Instance(), nullptr);
     HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_NOTEMENU));
     ShowWindow(window, SW_SHOW);
@@ -140,14 +140,14 @@ void DestroyFloorNotes(std::vector<FloorNote>& notes)
     notes.clear();
 }
 
-int RunFloorProgram(FloorKind kind, int count)
+int RunFloorProgram(FloorKind kind, int count, BenchText text)
 {
     if (!RegisterFloorClasses())
         return 1;
     HWND main = CreateFloorMain();
     if (!main)
         return 1;
-    std::vector<FloorNote> notes = CreateFloorNotes(kind, MakeBenchNotes(count), main);
+    std::vector<FloorNote> notes = CreateFloorNotes(kind, MakeBenchNotes(count, text), main);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
         TranslateMessage(&msg);
@@ -170,8 +170,8 @@ MarkState DescribeMark(HWND window)
         state.editVisible = (GetWindowLongA(edit, GWL_STYLE) & WS_VISIBLE) != 0;
         GetWindowRect(edit, &state.editRect);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&state.editRect), 2);
-        char text[4096] = "";
-        GetWindowTextA(edit, text, sizeof text);
+        wchar_t text[4096] = L"";
+        GetWindowTextW(edit, text, 4096);
         state.text = text;
     }
     return state;

@@ -3,6 +3,7 @@
 // note shown and then collapsed into a mark, or (b) hidden and already collapsed, shown once.
 #pragma once
 #include "storage/note_codec.h"
+#include "tests/bench/bench_notes.h"
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ std::vector<FloorNote> CreateFloorNotes(FloorKind kind, const std::vector<Stored
 void DestroyFloorNotes(std::vector<FloorNote>& notes);
 
 // A child process of the benchmark: creates count notes, then runs until its main window closes.
-int RunFloorProgram(FloorKind kind, int count);
+int RunFloorProgram(FloorKind kind, int count, BenchText text);
 
 // What a user (and the program's own code) can tell about a mark.
 struct MarkState {
@@ -35,7 +36,7 @@ struct MarkState {
     bool hasMenu;
     bool editVisible;
     RECT editRect;      // in the mark's client coordinates
-    std::string text;
+    std::wstring text;
 };
 MarkState DescribeMark(HWND window);
 // Empty when equal, else the first field that differs.

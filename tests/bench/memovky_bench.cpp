@@ -1,8 +1,9 @@
 // Prints how long start-up, LoadNotes, SaveNotes, the automatic save and decoding take with 0, 100
 // and 1,000 stored notes, and how much memory start-up needs, each beside the floors it is
 // compared with.
-//   memovky_bench.exe [runs] [note counts...]     default: 5 runs of 0, 100 and 1000 notes
-//   memovky_bench.exe floor-a|floor-b <count>     a floor as a child process (started by the above)
+//   memovky_bench.exe [--cyrillic] [runs] [note counts...]   default: 5 runs of 0, 100 and 1000 notes
+//   memovky_bench.exe floor-a|floor-b <count> [cyrillic]     a floor as a child process (started by the above)
+// --cyrillic: every note's text holds a line the code page cannot hold.
 #include "app/app.h"
 #include "app/main_window.h"
 #include "notes/autosave.h"
@@ -32,6 +33,7 @@
 
 namespace {
 const DWORD START_TIMEOUT_MS = 600000;
+BenchText Text = BenchText::CZECH;
 const double MIB = 1024.0 * 1024.0;
 
 struct Series {
@@ -111,13 +113,14 @@ void RecordStart(const StartFigures& figures, const char* who, Series& time, Ser
 
 void MeasureStartUps(CountFigures& out, int runs, const TempFolder& folder)
 {
-    const std::vector<uint8_t> bytes = EncodeNotes(MakeBenchNotes(out.count));
+    const std::vector<uint8_t> bytes = EncodeNotes(MakeBenchNotes(out.count, Text));
     const std::string dataFile = folder.File("notes.bin");
     const ReadyRule programRule = { MAIN_CLASS_NAME, NOTE_CLASS_NAME, true };
     const ReadyRule floorRule = { FLOOR_MAIN_CLASS, FLOOR_NOTE_CLASS, false };
     const std::string program = "\"" + ProgramPath() + "\"";
-    const std::string floorA = "\"" + OwnPath() + "\" floor-a " + std::to_string(out.count);
-    const std::string floorB = "\"" + OwnPath() + "\" floor-b " + std::to_string(out.count);
+    const std::string textArgument = Text == BenchText::CYRILLIC ? " cyrillic" : "";
+    const std::string floorA = "\"" + OwnPath() + "\" floor-a " + std::to_string(out.count) + textArgument;
+    const std::string floorB = "\"" + OwnPath() + "\" floor-b " + std::to_string(out.count) + textArgument;
     // Interleaved, so that a change in the machine's load touches all three alike.
     for (int run = 0; run < runs; ++run) {
         WriteFileBytes(dataFile, bytes);
@@ -186,9 +189,18 @@ bool WritePerField(const std::string& path, const std::vector<StoredNote>& notes
         put(&note.day, 2);
         put(&note.hour, 2);
         put(&note.minute, 2);
-        const uint32_t nameLength = static_cast<uint32_t>(note.name.size());
+        const uint32_t utf8Length = static_cast<uint32_t>(note.extras.utf8.size());
+        const uint32_t nameLength = static_cast<uint32_t>(
+            utf8Length ? NAME_MARKER_SIZE + 8 + utf8Length : note.name.size());
         put(&nameLength, 4);
-        put(note.name.data(), note.name.size());
+        if (utf8Length) {
+            put(NAME_MARKER, NAME_MARKER_SIZE);
+            put("UTF8", 4);
+            put(&utf8Length, 4);
+            put(note.extras.utf8.data(), utf8Length);
+        } else {
+            put(note.name.data(), note.name.size());
+        }
         const uint32_t textLength = static_cast<uint32_t>(note.text.size());
         put(&textLength, 4);
         put(note.text.data(), note.text.size());
@@ -210,7 +222,7 @@ void CompareWithProgram(const std::vector<MarkState>& program, const std::vector
 
 void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWND floorMain)
 {
-    const std::vector<StoredNote> notes = MakeBenchNotes(out.count);
+    const std::vector<StoredNote> notes = MakeBenchNotes(out.count, Text);
     const std::vector<uint8_t> bytes = EncodeNotes(notes);
     BoxRecorder boxes;
     for (int run = 0; run < runs; ++run) {
@@ -290,7 +302,8 @@ const char* Verdict(bool met)
 
 void PrintTable(const std::vector<CountFigures>& all, int runs)
 {
-    printf("\nMedians of %d runs. Ratios are figure / floor.\n", runs);
+    printf("\nMedians of %d runs. Ratios are figure / floor. Texts: %s.\n", runs,
+           Text == BenchText::CYRILLIC ? "Czech, each with a Cyrillic line" : "Czech");
     printf("Floor a: the same windows shown full-size and then collapsed, as the program does today.\n");
     printf("Floor b: the same windows created hidden and collapsed, shown once.\n");
     printf("Floor c: one WriteFile of the same bytes (CreateFile, WriteFile, CloseHandle).\n");
@@ -374,8 +387,14 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && (strcmp(argv[1], "floor-a") == 0 || strcmp(argv[1], "floor-b") == 0))
-        return RunFloorProgram(argv[1][6] == 'a' ? FLOOR_A : FLOOR_B, atoi(argv[2]));
+    if (argc >= 3 && (strcmp(argv[1], "floor-a") == 0 || strcmp(argv[1], "floor-b") == 0))
+        return RunFloorProgram(argv[1][6] == 'a' ? FLOOR_A : FLOOR_B, atoi(argv[2]),
+                               argc > 3 && strcmp(argv[3], "cyrillic") == 0 ? BenchText::CYRILLIC : BenchText::CZECH);
+    if (argc > 1 && strcmp(argv[1], "--cyrillic") == 0) {
+        Text = BenchText::CYRILLIC;
+        --argc;
+        ++argv;
+    }
 
     int runs = argc > 1 ? atoi(argv[1]) : 5;
     std::vector<int> counts;
@@ -384,7 +403,7 @@ int main(int argc, char** argv)
     if (counts.empty())
         counts = { 0, 100, 1000 };
     if (runs < 1) {
-        fprintf(stderr, "usage: memovky_bench [runs] [note counts...]\n");
+        fprintf(stderr, "usage: memovky_bench [--cyrillic] [runs] [note counts...]\n");
         return 2;
     }
 

@@ -124,6 +124,17 @@ protected:
         return added;
     }
 
+    // A new note from the tray menu, clicked into, so that keys go to its text; null when none came.
+    HWND AddNoteAndClickIn(const RunningProgram& program)
+    {
+        HWND note = AddNoteFromTray(program);
+        if (note) {
+            POINT inside = Centre(WindowRect(note));
+            ClickAt(inside.x, inside.y);
+        }
+        return note;
+    }
+
     // Two lines typed with real keys into the note's edit box; *typed is what it must hold.
     static void TypeTwoLines(HWND note, std::string* typed)
     {
@@ -365,10 +376,8 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidSurvivesAKilledProcess)
     {
         RunningProgram program;
         Start(program);
-        HWND note = AddNoteFromTray(program);
+        HWND note = AddNoteAndClickIn(program);
         ASSERT_NE(nullptr, note);
-        POINT inside = Centre(WindowRect(note));
-        ClickAt(inside.x, inside.y);
         TypeText(typed);
         ASSERT_TRUE(PumpUntil([&] { return EditText(note) == typed; }, 5000)) << "edit box holds: " << EditText(note);
         EXPECT_EQ(4u, Stored().size()) << "the new note is saved when it is added";
@@ -425,6 +434,56 @@ TEST_F(PersistenceE2eTest, WhatTheUserDidSurvivesAKilledProcess)
     HWND note = NoteAt(again, 10, 10);
     ASSERT_NE(nullptr, note);
     EXPECT_EQ(typed, EditText(note));
+    End(again);
+}
+
+// Unicode text on the clipboard, as a web page leaves it.
+bool PutOnClipboard(const std::wstring& text)
+{
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory || !OpenClipboard(nullptr))
+        return false;
+    memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    const bool put = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+    return put;
+}
+
+// Text the code page cannot hold, pasted with Ctrl+V and typed with keys outside it, is in the
+// file and in the note after a restart exactly as it was written.
+TEST_F(PersistenceE2eTest, PastedAndTypedUnicodeTextComesBackExactlyAfterARestart)
+{
+    const std::wstring pasted = L"Příliš žluťoučký → ✓ Привет 😀 “ok” €\r\nΕλληνικά";
+    const std::wstring written = pasted + L"яж";
+    ASSERT_TRUE(PutOnClipboard(pasted));
+    {
+        RunningProgram program;
+        Start(program);
+        HWND note = AddNoteAndClickIn(program);
+        ASSERT_NE(nullptr, note);
+        PressKeys("ctrl+v");
+        ASSERT_TRUE(PumpUntil([&] { return EditTextW(note) == pasted; }, 5000)) << "not pasted exactly: " << EditText(note);
+        PressKeys("Cyrillic_ya Cyrillic_zhe");
+        ASSERT_TRUE(PumpUntil([&] { return EditTextW(note) == written; }, 5000)) << "typed: " << EditText(note);
+        POINT close;
+        ASSERT_TRUE(FindHitPoint(note, HTCLOSE, &close));
+        ClickAt(close.x, close.y);
+        MoveTo(1000, 60);
+        ASSERT_TRUE(PumpUntil([&] { return WindowRect(note).right - WindowRect(note).left == MARK; })) << "not packed";
+        End(program);
+    }
+    const std::vector<StoredNote> notes = Stored();
+    ASSERT_EQ(1u, notes.size());
+    EXPECT_EQ(Narrow(written.c_str()), notes[0].text) << "the text field is not the code page's text";
+    EXPECT_FALSE(notes[0].extras.utf8.empty()) << "no exact text in the name field";
+
+    RunningProgram again;
+    Start(again);
+    HWND mark = NoteAt(again, 10, 10);
+    ASSERT_NE(nullptr, mark);
+    EXPECT_TRUE(EditTextW(mark) == written) << "came back as: " << EditText(mark);
     End(again);
 }
 

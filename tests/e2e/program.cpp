@@ -61,14 +61,20 @@ HWND RunningProgram::MessageBoxWindow() const
     return nullptr;
 }
 
-std::string EditText(HWND note)
+std::wstring EditTextW(HWND note)
 {
     HWND edit = GetWindow(note, GW_CHILD);
-    const LRESULT length = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
+}
+
+std::string EditText(HWND note)
+{
+    const std::wstring text = EditTextW(note);
+    return Narrow(text.c_str(), static_cast<int>(text.size()));
 }
 
 SeenBox ReadBox(HWND box)

@@ -31,7 +31,9 @@ private:
     HWND main_ = nullptr;
 };
 
-// The text of a note's edit box, asked of the other process (GetWindowText would not ask it).
+// The text of a note's edit box, asked of the other process (GetWindowText would not ask it);
+// exact, and in the code page.
+std::wstring EditTextW(HWND note);
 std::string EditText(HWND note);
 
 // What a message box of another process shows.

@@ -1,5 +1,6 @@
 // The notes.bin format, encoded and decoded without any window.
 #include "storage/note_codec.h"
+#include "storage/note_text.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,6 +40,29 @@ void ExpectSameNote(const StoredNote& expected, const StoredNote& actual)
     EXPECT_EQ(expected.minute, actual.minute);
     EXPECT_EQ(expected.name, actual.name);
     EXPECT_EQ(expected.text, actual.text);
+    EXPECT_EQ(expected.extras.utf8, actual.extras.utf8);
+}
+
+std::string U32(size_t value)
+{
+    const uint32_t v = static_cast<uint32_t>(value);
+    return { static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24) };
+}
+
+std::string Chunk(const std::string& tag, const std::string& value)
+{
+    return tag + U32(value.size()) + value;
+}
+
+const std::string MARKER(NAME_MARKER, NAME_MARKER_SIZE);
+
+// A file of one record with an empty name field, given that name field by hand.
+std::vector<uint8_t> WithName(std::vector<uint8_t> bytes, const std::string& name)
+{
+    const std::string length = U32(name.size());
+    std::copy(length.begin(), length.end(), bytes.begin() + 27);
+    bytes.insert(bytes.begin() + 31, name.begin(), name.end());
+    return bytes;
 }
 
 TEST(NoteCodec, OnePackedNoteIsTheThirtyEightByteExample)
@@ -70,10 +94,10 @@ TEST(NoteCodec, SignedCoordinatesNamesEmptyTextsAndHighBytesRoundTrip)
     a.name = "jméno";
     a.text = "";
     StoredNote b = ExampleNote();
-    b.text = std::string("řádek\r\n\x01\xFF\0konec", 17);
+    b.text = std::string("řádek\r\n\x01\xFF\0konec", 15);
     b.year = 65535;
     std::vector<uint8_t> bytes = EncodeNotes({ a, b });
-    EXPECT_EQ(4u + 31 + 5 + 0 + 31 + 0 + 17, bytes.size());
+    EXPECT_EQ(4u + 31 + 5 + 0 + 31 + 0 + 15, bytes.size());
     // x of the first record, little-endian two's complement.
     EXPECT_EQ((std::vector<uint8_t>{ 0xD8, 0xFF, 0xFF, 0xFF }), std::vector<uint8_t>(bytes.begin() + 4, bytes.begin() + 8));
     DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
@@ -143,6 +167,82 @@ TEST(NoteCodec, NameBytesAreSkippedAndTrailingBytesIgnored)
     ASSERT_EQ(1u, decoded.notes.size());
     EXPECT_EQ("xy", decoded.notes[0].name);
     EXPECT_EQ("abc", decoded.notes[0].text);
+}
+
+// Texts through the text module, the encoder, the decoder and back: a text the code page holds
+// is stored byte for byte as before; any other rides in the name field as UTF-8.
+TEST(NoteCodec, TextsComeBackExactlyAndCodePageTextsAreStoredAsBefore)
+{
+    std::wstring long64k;
+    std::string long64kUtf8;
+    while (long64k.size() < 65536) {
+        long64k += L"Жук ž\r\n";
+        long64kUtf8 += u8"Жук ž\r\n";
+    }
+    const struct {
+        std::wstring text;
+        std::string codePage;   // the record as it has always been; empty where the text is carried
+        std::string utf8;       // what the name field carries
+    } cases[] = {
+        { L"Příliš žluťoučký kůň úpěl ďábelské ódy", "Příliš žluťoučký kůň úpěl ďábelské ódy", "" },
+        { L"řádek\r\ndruhý „v uvozovkách“ – 100 € • konec\r\n", "řádek\r\ndruhý „v uvozovkách“ – 100 € • konec\r\n", "" },
+        { L"", "", "" },
+        { L"Привет, Київ", "", u8"Привет, Київ" },
+        { L"úsměv 😀 a 𝄞", "", u8"úsměv 😀 a 𝄞" },
+        { L"šipka →\r\n✓ hotovo\r\n", "", u8"šipka →\r\n✓ hotovo\r\n" },
+        { long64k, "", long64kUtf8 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8.substr(0, 40));
+        StoredNote note = ExampleNote();
+        PutNoteText(c.text, note);
+        const std::vector<uint8_t> bytes = EncodeNotes({ note });
+        StoredNote before = ExampleNote();
+        before.text = c.utf8.empty() ? c.codePage : note.text;
+        EXPECT_EQ(WithName(EncodeNotes({ before }), c.utf8.empty() ? "" : MARKER + Chunk("UTF8", c.utf8)), bytes);
+        const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
+        EXPECT_TRUE(decoded.whole);
+        ASSERT_EQ(1u, decoded.notes.size());
+        EXPECT_EQ("", decoded.notes[0].name);
+        EXPECT_TRUE(NoteTextOf(decoded.notes[0]) == c.text) << "the text did not come back exactly";
+    }
+}
+
+// A name field is this program's only with the whole marker; its chunks are read by their tags,
+// and one that runs past the field's end spoils the field, not the record.
+TEST(NoteCodec, NameFieldsWithTheMarkerAreReadChunkByChunkAndOthersAreNames)
+{
+    const std::string cut = MARKER + Chunk("UTF8", "abc");
+    const struct {
+        const char* what;
+        std::string name;
+        std::string utf8, keptName;
+        bool whole;
+    } cases[] = {
+        { "someone else's name", "xy", "", "xy", true },
+        { "no NUL", "Memovky" + Chunk("UTF8", "a"), "", "Memovky" + Chunk("UTF8", "a"), true },
+        { "shorter than the marker", MARKER.substr(0, 7), "", MARKER.substr(0, 7), true },
+        { "a NUL, then another word", std::string("\0Memovka", 8) + Chunk("UTF8", "a"), "",
+          std::string("\0Memovka", 8) + Chunk("UTF8", "a"), true },
+        { "the marker alone", MARKER, "", "", true },
+        { "the exact text", MARKER + Chunk("UTF8", u8"Жж"), u8"Жж", "", true },
+        { "an unknown tag before it", MARKER + Chunk("IDNT", std::string(16, '\x7F')) + Chunk("UTF8", "x"), "x", "", true },
+        { "an unknown tag after it", MARKER + Chunk("UTF8", "x") + Chunk("NEXT", ""), "x", "", true },
+        { "a length past the field's end", cut.substr(0, cut.size() - 1), "", "", false },
+        { "a tag cut off", MARKER + Chunk("UTF8", "x") + "UTF", "", "", false },
+        { "a length cut off", MARKER + "UTF8" + "\x01", "", "", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> bytes = WithName(EXAMPLE_BYTES, c.name);
+        const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
+        EXPECT_TRUE(decoded.complete);
+        EXPECT_EQ(c.whole, decoded.whole);
+        ASSERT_EQ(1u, decoded.notes.size());
+        EXPECT_EQ(c.keptName, decoded.notes[0].name);
+        EXPECT_EQ(c.utf8, decoded.notes[0].extras.utf8);
+        EXPECT_EQ("abc", decoded.notes[0].text);
+    }
 }
 
 } // namespace

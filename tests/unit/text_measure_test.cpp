@@ -6,13 +6,14 @@
 
 namespace {
 
-// Every character 7 pixels wide, every line 10 high; remembers what it was asked.
+// Every character 7 pixels wide, every line 10 high; remembers what it was asked (the cases are
+// ASCII, kept as such).
 struct FakeFont {
     std::vector<std::string> lines;
     LineMeasure Measure()
     {
-        return [this](const char* line, int length) {
-            lines.emplace_back(line, length);
+        return [this](const wchar_t* line, int length) {
+            lines.emplace_back(line, line + length);
             return SIZE{ 7 * length, 10 };
         };
     }
@@ -26,7 +27,7 @@ struct Measured {
 Measured MeasureWithFake(const std::string& text)
 {
     FakeFont font;
-    SIZE size = MeasureTextLines(text.c_str(), font.Measure());
+    SIZE size = MeasureTextLines(std::wstring(text.begin(), text.end()).c_str(), font.Measure());
     return { size, font.lines };
 }
 

@@ -325,6 +325,27 @@ TEST_F(AutomaticSaveTest, HandOversWhileASaveIsInFlightWriteOnlyTheNewest)
     EXPECT_NE(Modified(note), File().at(1).text == "nový text!") << "modified, yet on disk; or the other way";
 }
 
+// Texts the code page cannot tell apart are told apart: one changed while its save was in flight
+// still asks to be saved, though the text field would be the same.
+TEST_F(AutomaticSaveTest, AModifyFlagIsClearedOnlyWhereTheExactTextIsOnDisk)
+{
+    StartWindowsOnly();
+    HWND note = AddExpandedNote();
+    HWND edit = Notes.items[FindNote(note)].hwndEdit;
+    Activate(note);
+    SlowFlushes();
+    SendMessageW(edit, WM_CHAR, L'Ж', 0);
+    SaveAfterChange(CHANGE_TYPED, note);
+    ASSERT_TRUE(SaveReachedTheFlush());
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, WM_CHAR, L'Щ', 0);
+    SetEvent(FlushGate);
+    SettleSaves();
+    ASSERT_EQ("?", File().at(0).text);
+    const bool onDisk = File().at(0).extras.utf8 == u8"Щ";
+    EXPECT_NE(Modified(note), onDisk) << "modified, yet on disk; or the other way";
+}
+
 // What an automatic save has to tell waits while any box, menu or drag loop of the program is
 // open (here the delete question, answered No, and the mark menu), and is told once the last has
 // ended, in a balloon: never a box inside the box. The save asked for meanwhile runs at once.

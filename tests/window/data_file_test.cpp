@@ -3,6 +3,7 @@
 #include "app/system_calls.h"
 #include "app/app.h"
 #include "notes/note_window.h"
+#include "notes/preview.h"
 #include "res/resource.h"
 #include "tests/window/data_file_fixture.h"
 #include "tests/support/poll.h"
@@ -96,6 +97,30 @@ TEST_F(DataFileTest, StoredRecordsComeBackAsMarksWithTheirOwnColourTimeAndText)
     }
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
     EXPECT_EQ(EncodeNotes(file), Saved());
+}
+
+// Every note's text comes back exactly, also into the preview; the text field holds what an ANSI
+// read of the edit box gives, and the exact text rides beside it only where that is not the text.
+TEST_F(DataFileTest, ExactTextsAreCarriedInTheNameFieldAndComeBack)
+{
+    StartWindowsOnly();
+    const std::wstring texts[] = { L"Příliš žluťoučký → ✓ Привет 😀 “ok” €", L"jen česky", L"Ελληνικά\r\nдва" };
+    for (const std::wstring& text : texts)
+        ASSERT_EQ(1, AddNoteW(100, 50, text.c_str(), NOTE_PACKED));
+    ASSERT_EQ(1, SaveNotes());
+    const DecodedNotes decoded = DecodeNotes(Saved().data(), Saved().size());
+    ASSERT_EQ(3u, decoded.notes.size());
+    DestroyAllNotes();
+    ASSERT_EQ(1, LoadNotes());
+    ASSERT_EQ(3, Notes.count);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WindowText(Notes.items[i].hwndEdit), decoded.notes[i].text) << i;
+        EXPECT_EQ(i != 1, !decoded.notes[i].extras.utf8.empty()) << i;
+        ASSERT_EQ(1, ShowPopup(Notes.items[i].hwnd));
+        EXPECT_STREQ(texts[i].c_str(), PreviewText);
+        HidePopup();
+    }
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
 TEST_F(DataFileTest, EmptyTextAndNegativeCoordinatesAreStoredAsSuch)

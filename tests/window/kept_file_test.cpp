@@ -97,6 +97,10 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
     const std::vector<uint8_t> damaged(mine.begin(), mine.end() - 3);
     std::vector<uint8_t> trailing = mine;
     trailing.push_back(0xEE);
+    // The program's own name field, its chunk running past the field's end.
+    StoredNote spoilt = Stored(40, 50, "??????");
+    spoilt.name = std::string(NAME_MARKER, NAME_MARKER_SIZE) + "UTF8" + std::string("\x7F\0\0\0", 4) + "x";
+    const std::vector<uint8_t> damagedExtras = EncodeNotes({ Stored(20, 30, "moje"), spoilt });
     std::vector<uint8_t> longer = mine;
     longer.insert(longer.end(), theirs.begin(), theirs.end());
     std::vector<uint8_t> sameSize = mine;
@@ -124,6 +128,7 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
         { "appeared after a start without a file", nullptr, file(theirs), { theirs }, KEPT_TEXT, 0, nullptr, 0 },
         { "damaged", file(damaged), nullptr, { damaged }, KEPT_TEXT, 1, nullptr, 0 },
         { "bytes after the last record", file(trailing), nullptr, { trailing }, KEPT_TEXT, 2, nullptr, 0 },
+        { "a damaged exact text", file(damagedExtras), nullptr, { damagedExtras }, KEPT_TEXT, 2, nullptr, 0 },
         { "cut at the size limit", [&] { file(longer)(); g_maxDataFileSize = mine.size(); }, nullptr, { longer },
           KEPT_TEXT, 2, nullptr, 0 },
         { "changed by another program, and hidden", file(mine),

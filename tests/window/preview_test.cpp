@@ -70,7 +70,7 @@ TEST_F(PreviewTest, OnePreviewWithItsOwnCopyOfTheTextSizedByTheSystemFont)
               GetWindowLongA(preview, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE)
         << std::hex << GetWindowLongA(preview, GWL_EXSTYLE);
     ASSERT_NE(nullptr, PreviewText);
-    EXPECT_STREQ("první\r\ndruhá delší", PreviewText);
+    EXPECT_STREQ(L"první\r\ndruhá delší", PreviewText);
 
     const SIZE first = SystemFontExtent("první"), second = SystemFontExtent("druhá delší");
     const SIZE want = { std::max(first.cx, second.cx) + 5, first.cy + second.cy + 8 };
@@ -79,13 +79,13 @@ TEST_F(PreviewTest, OnePreviewWithItsOwnCopyOfTheTextSizedByTheSystemFont)
 
     // The preview keeps the text it was opened with.
     SetWindowTextA(Notes.items[FindNote(mark)].hwndEdit, "přepsáno");
-    EXPECT_STREQ("první\r\ndruhá delší", PreviewText);
+    EXPECT_STREQ(L"první\r\ndruhá delší", PreviewText);
 
     // Only one preview: asking again, for this mark or another, changes nothing.
     EXPECT_EQ(0, ShowPopup(other));
     EXPECT_EQ(0, ShowPopup(mark));
     EXPECT_EQ(preview, PreviewWindow);
-    EXPECT_STREQ("první\r\ndruhá delší", PreviewText);
+    EXPECT_STREQ(L"první\r\ndruhá delší", PreviewText);
     EXPECT_EQ(1u, TopWindows(0, "DAVududPopupClass").size());
 
     EXPECT_EQ(1, HidePopup());
@@ -95,7 +95,7 @@ TEST_F(PreviewTest, OnePreviewWithItsOwnCopyOfTheTextSizedByTheSystemFont)
     EXPECT_EQ(0, HidePopup()) << "nothing left to hide";
 
     ASSERT_EQ(1, ShowPopup(other)) << "a new preview after the old one went";
-    EXPECT_STREQ("jiná", PreviewText);
+    EXPECT_STREQ(L"jiná", PreviewText);
 }
 
 TEST_F(PreviewTest, TellsTheMainWindowWhenItIsDestroyed)
@@ -126,7 +126,7 @@ TEST_F(PreviewTest, MovingFromOneMarkToAnotherShowsNoSecondPreview)
     // The second mark's move comes before the first one's leave.
     SendMessageA(second, WM_MOUSEMOVE, 0, 0);
     EXPECT_EQ(preview, PreviewWindow);
-    EXPECT_STREQ("první", PreviewText);
+    EXPECT_STREQ(L"první", PreviewText);
     SendMessageA(first, WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(nullptr, PreviewWindow) << "any mark's leave removes the preview";
 }
@@ -306,25 +306,28 @@ TEST_F(PreviewTest, AmpersandIsDrawnAsAnUnderlineOfTheNextCharacter)
 TEST_F(PreviewTest, MeasuringWithARealFontFollowsLineBreaksOnlyAtCr)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    auto extent = [dc](const char* text) {
+    auto extent = [dc](const wchar_t* text) {
         SIZE size = {};
-        GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
         return size;
     };
     auto expectSize = [](SIZE want, SIZE got, const char* what) {
         EXPECT_EQ(want.cx, got.cx) << what;
         EXPECT_EQ(want.cy, got.cy) << what;
     };
-    const SIZE a = extent("a"), b = extent("b"), ab = extent("ab"), empty = extent("");
+    const SIZE a = extent(L"a"), b = extent(L"b"), ab = extent(L"ab"), empty = extent(L"");
     ASSERT_GT(a.cy, 0);
-    expectSize({ empty.cx + 5, empty.cy + 10 }, MeasureNoteText(dc, ""), "empty text");
-    expectSize({ std::max(a.cx, b.cx) + 5, a.cy + b.cy + 8 }, MeasureNoteText(dc, "a\r\nb"), "a CR LF b");
-    expectSize({ ab.cx + 5, 2 * ab.cy + 8 }, MeasureNoteText(dc, "ab\r\n"), "trailing CR LF");
-    expectSize({ ab.cx + 5, ab.cy + 8 }, MeasureNoteText(dc, "ab\r"), "lone trailing CR");
-    const SIZE lf = extent("a\nb");
-    expectSize({ lf.cx + 5, lf.cy + 8 }, MeasureNoteText(dc, "a\nb"), "a lone LF is a character");
-    const SIZE breaks = extent("\r\n");
-    expectSize({ breaks.cx + 5, breaks.cy + 10 }, MeasureNoteText(dc, "\r\n"), "only a line break");
+    expectSize({ empty.cx + 5, empty.cy + 10 }, MeasureNoteText(dc, L""), "empty text");
+    expectSize({ std::max(a.cx, b.cx) + 5, a.cy + b.cy + 8 }, MeasureNoteText(dc, L"a\r\nb"), "a CR LF b");
+    expectSize({ ab.cx + 5, 2 * ab.cy + 8 }, MeasureNoteText(dc, L"ab\r\n"), "trailing CR LF");
+    expectSize({ ab.cx + 5, ab.cy + 8 }, MeasureNoteText(dc, L"ab\r"), "lone trailing CR");
+    const SIZE lf = extent(L"a\nb");
+    expectSize({ lf.cx + 5, lf.cy + 8 }, MeasureNoteText(dc, L"a\nb"), "a lone LF is a character");
+    const SIZE breaks = extent(L"\r\n");
+    expectSize({ breaks.cx + 5, breaks.cy + 10 }, MeasureNoteText(dc, L"\r\n"), "only a line break");
+    const SIZE cyrillic = extent(L"Привет →");
+    ASSERT_NE(extent(L"?????? ?").cx, cyrillic.cx) << "the case cannot tell the text from its code page form";
+    expectSize({ cyrillic.cx + 5, cyrillic.cy + 8 }, MeasureNoteText(dc, L"Привет →"), "outside the code page");
     DeleteDC(dc);
 }
 
