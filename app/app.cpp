@@ -8,6 +8,7 @@
 #include "notes/preview.h"
 #include "res/resource.h"
 #include "storage/data_file.h"
+#include "storage/folder_watch.h"
 #include "storage/settings.h"
 
 const char APP_TITLE[] = "Memovky 1.5";
@@ -41,6 +42,7 @@ int InitApplication()
     // A box of a note that could not be made may have ended the program.
     if (!g_hMainWnd)
         return 0;
+    StartFolderWatch();
     // Without an icon the main window is the only way back to the program.
     if (AddTrayIcon())
         ShowWindow(g_hMainWnd, SW_HIDE);
@@ -56,6 +58,7 @@ int RunMessageLoop()
         DispatchMessageW(&LoopMessage);
     }
     // Exit waited for its save; nothing is handed over since, and nothing is left in flight.
+    StopFolderWatch();
     StopSaveWriter();
     return static_cast<int>(LoopMessage.wParam);
 }
@@ -64,8 +67,9 @@ int Shutdown()
 {
     if (!SaveNotes(SaveKind::COMMAND) && !AskYesNo("Memovky se nepodařilo uložit.\nPřesto ukončit program?"))
         return 0;
-    // Saved: destroying the windows must not write the file again.
+    // Saved: destroying the windows must not write the file again, nor show another's notes.
     EndSaves();
+    StopFolderWatch();
     DestroyAllNotes();
     // Not there yet when the program is ended while its notes are being made.
     if (HasTrayIcon())

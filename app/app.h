@@ -8,6 +8,7 @@
 #define WM_TRAY_NOTIFY      (WM_APP + 3)    // lParam: the mouse message over the tray icon
 #define WM_SAVE_DONE        (WM_APP + 4)    // posted by the writer thread: a save has ended
 #define WM_DATE_THREAD      (WM_APP + 5)    // to the window thread itself, taken at once: dates what follows
+#define WM_NOTES_MERGED     (WM_APP + 6)    // posted by the writer thread: notes changed elsewhere, merged
 
 extern const char APP_TITLE[];
 

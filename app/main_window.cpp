@@ -7,8 +7,10 @@
 #include "notes/autosave.h"
 #include "notes/note_collection.h"
 #include "notes/note_store.h"
+#include "notes/note_sync.h"
 #include "notes/save_telling.h"
 #include "res/resource.h"
+#include "storage/folder_watch.h"
 #include <shellapi.h>
 
 // Sent to every top-level window when the taskbar starts (again).
@@ -101,7 +103,8 @@ static void OnMainEndSession(WPARAM ending)
     if (!ending)
         return;
     EndSaves();
-    WaitForSaves();
+    StopFolderWatch();
+    WaitForSavesShowingMerges();
 }
 
 // Minimizing hides instead: the program lives in the notification area. Without an icon there
@@ -115,11 +118,12 @@ static bool OnMainSysCommand(HWND window, WPARAM wParam)
 }
 
 // A save has ended, or the last modal loop: texts now on disk are no longer changed, and what
-// the background has to tell is told where nothing is in the way.
+// the background has to tell or show is told or shown where nothing is in the way.
 static void OnMainSaveDone()
 {
     MarkTextsSaved();
     TellSaves();
+    ShowMergedNotes();
 }
 
 static void OnMainDestroy()
@@ -134,7 +138,7 @@ static void OnMainDestroy()
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:         ReportSavesTo(window, WM_SAVE_DONE); break;
+    case WM_CREATE:         ReportSavesTo(window, WM_SAVE_DONE, WM_NOTES_MERGED); break;
     case WM_PAINT:          PaintMainWindow(); break;
     case WM_CLOSE:
         if (!Shutdown())
@@ -146,6 +150,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_QUERYENDSESSION: SaveNotes(SaveKind::SESSION_END); break;
     case WM_ENDSESSION:     OnMainEndSession(wParam); break;
     case WM_SAVE_DONE:      OnMainSaveDone(); break;
+    case WM_NOTES_MERGED:   ShowMergedNotes(); break;
     case WM_ENTERMENULOOP:
     case WM_ENTERSIZEMOVE:  EnterModalLoop(); break;
     case WM_EXITMENULOOP:

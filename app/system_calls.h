@@ -1,5 +1,5 @@
 // The calls tests stand in for: a disk that fills up half-way, a flush or a replace that fails,
-// a scanner holding a file, a clock standing still, an allocation refused, a box or a system
+// a scanner holding a file, a folder that announces a change, a clock standing still, an allocation refused, a box or a system
 // chooser answered without a person, a notification area that refuses icons. One table with the
 // real calls as defaults, put back in one place; a new one is one line here.
 #pragma once
@@ -25,6 +25,8 @@ struct SystemCalls {
     BOOL (WINAPI *DeleteFileA)(LPCSTR) = ::DeleteFileA;
     void (WINAPI *GetLocalTime)(LPSYSTEMTIME) = ::GetLocalTime;
     unsigned (*TemporaryNumber)() = NextTemporaryNumber;
+    HANDLE (WINAPI *FindFirstChangeNotificationA)(LPCSTR, BOOL, DWORD) = ::FindFirstChangeNotificationA;
+    BOOL (WINAPI *FindNextChangeNotification)(HANDLE) = ::FindNextChangeNotification;
     // The shell (app/).
     MessageBoxFn MessageBoxA = ::MessageBoxA;
     ShellNotifyIconFn Shell_NotifyIconA = ::Shell_NotifyIconA;

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "storage/note_text.h"
 #include "storage/settings.h"
+#include "storage/versions.h"
 #include <commctrl.h>
 #include <cstdlib>
 #include <cstring>
@@ -147,14 +148,41 @@ int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state)
     note.hmenu = menu;
     note.created = CurrentNoteTime();
     note.name[0] = '\0';
+    const std::string id = NewUniqueId();
+    memcpy(note.id, id.data(), sizeof note.id);
 
     if (packed) {
-        ShowWindow(window, SW_SHOW);
+        // A mark that appears (at the start, or from another computer) takes no activation from
+        // the note the user is typing in.
+        ShowWindow(window, SW_SHOWNA);
     } else {
         SetMenu(window, menu);
         SetFocus(edit);
     }
     TrackHoverAndLeave(window);
+    return 1;
+}
+
+int FindNoteById(const std::string& id)
+{
+    for (int i = 0; i < Notes.count; ++i)
+        if (id.size() == sizeof Notes.items[i].id && memcmp(Notes.items[i].id, id.data(), id.size()) == 0)
+            return i;
+    return -1;
+}
+
+std::string GetNoteId(HWND window)
+{
+    const int index = FindNote(window);
+    return index < 0 ? std::string() : std::string(Notes.items[index].id, sizeof Notes.items[index].id);
+}
+
+int SetNoteId(HWND window, const std::string& id)
+{
+    const int index = FindNote(window);
+    if (index < 0 || id.size() != sizeof Notes.items[index].id || FindNoteById(id) >= 0)
+        return 0;
+    memcpy(Notes.items[index].id, id.data(), id.size());
     return 1;
 }
 

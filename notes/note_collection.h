@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <string>
 
 enum : BYTE {
     NOTE_PACKED = 1,        // shown as a mark
@@ -27,6 +28,8 @@ struct NoteRecord {
     char name[32];
     int32_t x;              // where the mark goes whenever the note is packed
     int32_t y;
+    char id[16];            // the note's identity on every computer (NOTE_ID_SIZE bytes), given
+                            // at its creation or kept from the file
 };
 
 struct NoteCollection {
@@ -51,6 +54,11 @@ int SetNoteTime(HWND window, NoteTime time);
 int AddNote(int32_t x, int32_t y, const char* text, BYTE state);   // text in the code page
 int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state);
 int RemoveNote(HWND window);
+// The note of that identity, as FindNote finds one by its window.
+int FindNoteById(const std::string& id);
+std::string GetNoteId(HWND window);
+// A note made of a stored one takes its identity, where no other note has it.
+int SetNoteId(HWND window, const std::string& id);
 void DestroyAllNotes();
 
 void PackAll();

@@ -1,5 +1,6 @@
 #include "notes/note_store.h"
 #include "notes/note_collection.h"
+#include "notes/note_sync.h"
 #include "notes/save_telling.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
@@ -61,6 +62,7 @@ static StoredNote DescribeNote(const NoteRecord& note, const std::wstring& text)
     stored.hour = note.created.hour;
     stored.minute = note.created.minute;
     stored.name = note.name;
+    stored.extras.id.assign(note.id, sizeof note.id);
     PutNoteText(text, stored);
     return stored;
 }
@@ -84,6 +86,12 @@ static std::vector<uint8_t> EncodeCollection(ChangedTexts& changed)
             changed.emplace_back(note.hwndEdit, std::move(text));
     }
     return EncodeNotes(notes);
+}
+
+std::vector<uint8_t> CollectionBytes()
+{
+    ChangedTexts changed;
+    return EncodeCollection(changed);
 }
 
 // The changed texts of the newest save: their modify flags are cleared once that save is on disk,
@@ -117,9 +125,9 @@ int SaveNotes(SaveKind kind, bool untouchedToo)
 {
     if (Loading || SavingEnded())
         return 1;
+    WaitForSavesShowingMerges();
     ChangedTexts texts;
     std::vector<uint8_t> bytes = EncodeCollection(texts);
-    WaitForSaves();
     unsigned save = 0;
     if (!SaveHolds(bytes, save) || untouchedToo)
         save = SaveBytes(std::move(bytes), kind);
@@ -153,6 +161,8 @@ static bool MakeNotes(const DecodedNotes& decoded)
         HWND window = Notes.items[Notes.count - 1].hwnd;
         SetNoteColor(window, stored.color);
         SetNoteTime(window, { stored.year, stored.month, stored.day, stored.hour, stored.minute });
+        // Without one of its own (an older file), it keeps the one it was given, from its first save.
+        SetNoteId(window, stored.extras.id);
         ++made;
     }
     if (SavingEnded())
@@ -172,12 +182,12 @@ int LoadNotes()
     std::string kept;
     Loading = true;
     const DataFileRead read = ReadDataFile(bytes, kept);
-    const bool made = MakeNotes(DecodeNotes(bytes.data(), bytes.size()));
+    const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
+    const bool made = MakeNotes(decoded);
     Loading = false;
     if (!made)
         return 0;
-    ChangedTexts texts;
-    RememberUntouched(EncodeCollection(texts));
+    RememberUntouched(CollectionBytes(), decoded.notes.empty() ? std::string() : decoded.notes[0].extras.versions);
     // The boxes of the start open once the notes are there.
     TellStartUp(kept, read == DataFileRead::FAILED);
     return read == DataFileRead::READ ? 1 : 0;

@@ -18,6 +18,8 @@ int SaveNotes(SaveKind kind = SaveKind::COMMAND, bool untouchedToo = false);
 // differ from what was last handed over or made at the start, and returns at once. Nothing is
 // written while the stored notes are made, nor once the program has begun to end (EndSaves).
 void SaveNotesIfChanged();
+// The collection as a save would write it, read out of the windows.
+std::vector<uint8_t> CollectionBytes();
 // Clears the modify flags of the texts that the newest save has put on disk; on WM_SAVE_DONE.
 void MarkTextsSaved();
 // 1 when the file was read, 0 when there is none (silent) or it cannot be read. A file that exists

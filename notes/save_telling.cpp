@@ -15,6 +15,9 @@ static const char KEPT_FILE_TEXT[] =
 static const char KEPT_LEFTOVER_TEXT[] =
     "Ve složce s daty zůstal soubor nedokončeného uložení (například po výpadku proudu).\n"
     "Je uschován v souboru:\n";
+static const char KEPT_BESIDE_TEXT[] =
+    "Memovka byla současně změněna i na jiném počítači.\n"
+    "Její druhé znění je v nové memovce vedle ní.";
 static const char KEPT_TIP_TEXT[] = "Datový soubor uschován jako ";
 // What a balloon holds, its terminator included.
 static const size_t BALLOON_TEXT_SIZE = 256;
@@ -84,6 +87,11 @@ void TellCommandSave()
     if (earlier.failed)
         ErrorBox(SAVE_ERROR_TEXT);
     BoxOpen = false;
+}
+
+void TellKeptBeside()
+{
+    ShowTrayBalloon(KEPT_BESIDE_TEXT, NIIF_INFO);
 }
 
 void LeaveSaveNewsForTheNextStart()

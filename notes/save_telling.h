@@ -18,6 +18,8 @@
 void TellSaves();
 // What a save asked for by a command has to say, once it has ended.
 void TellCommandSave();
+// Texts changed on both computers: the other's is kept in a new note beside its note.
+void TellKeptBeside();
 // At the end of the session: every file kept aside that nothing has named yet is left for the
 // next start to name.
 void LeaveSaveNewsForTheNextStart();

@@ -28,6 +28,9 @@ static struct {
     int kept = 0;                       // files kept aside in this run
     std::string waiting;
     std::vector<std::string> replaced;
+    // The file as the last look found it: a change is read once it has stayed so for a look. One
+    // found not whole is not read again until it changes.
+    FileIdentity lastLook, notWhole;
 } Run;
 
 void ComposeDataFile()
@@ -157,6 +160,91 @@ static void SettleBackup(const std::string& backup, DataFileWrite& outcome)
         Run.replaced.push_back(backup);
     else
         outcome.first = KeepAside(backup, outcome.kept);
+}
+
+// Names that sync engines give the file while they write it (".syncthing.notes.bin.tmp",
+// "~syncthing~notes.bin.tmp", "notes.bin.~tmp" …): while one is there, the file is not whole yet.
+static bool SyncEngineWrites()
+{
+    const std::string folder = FolderPartOf(Settings.DataFile);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*notes.bin*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool writing = false;
+    do
+        writing = writing || lstrcmpiA(entry.cFileName, DATA_FILE_NAME + 1) != 0;
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return writing;
+}
+
+
+// The names KeepFileAside gives: notes-YYYY-MM-DD-hh-mm-ss[-N], notes-N (the stem after "notes-").
+static bool IsKeptStem(const std::string& stem)
+{
+    std::string shape;
+    for (char c : stem)
+        shape += isdigit(static_cast<unsigned char>(c)) ? 'd' : c;
+    const std::string dated = "dddd-dd-dd-dd-dd-dd";
+    return shape.find_first_not_of('d') == std::string::npos
+        || (shape.compare(0, dated.size(), dated) == 0
+            && (shape.size() == dated.size() || shape.find_first_not_of('d', dated.size() + 1) == std::string::npos));
+}
+
+std::vector<std::string> FindConflictCopies()
+{
+    std::vector<std::string> copies;
+    const std::string folder = FolderPartOf(Settings.DataFile);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = Settings.DataFile[0] ? FindFirstFileA((folder + "notes*.bin").c_str(), &entry) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE)
+        return copies;
+    do {
+        std::string name = entry.cFileName;
+        CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() < 10 || name.compare(name.size() - 4, 4, ".bin"))
+            continue;
+        const std::string stem = name.substr(0, name.size() - 4);
+        if (stem.compare(0, 20, "notes.sync-conflict-") == 0 || stem.find("conflicted copy") != std::string::npos
+            || (stem.compare(0, 6, "notes-") == 0 && !IsKeptStem(stem.substr(6))))
+            copies.push_back(folder + entry.cFileName);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return copies;
+}
+
+bool LookForChange(ChangedFile& changed, bool settle)
+{
+    FileIdentity identity;
+    if (!Settings.DataFile[0] || IdentityOf(Settings.DataFile, identity) != ERROR_SUCCESS
+        || (Run.known != Known::NOTHING && Run.known != Known::UNKNOWN && SameIdentity(identity, Run.identity))
+        || SameIdentity(identity, Run.notWhole))
+        return false;
+    const bool settled = SameIdentity(identity, Run.lastLook);
+    Run.lastLook = identity;
+    if ((settle && !settled) || SyncEngineWrites())
+        return false;
+    bool cut = false;
+    if (RetryWhileHeld([&] { return ReadFileOnce(Settings.DataFile, g_maxDataFileSize, changed.bytes, cut, &changed.identity); })
+        != ERROR_SUCCESS || cut)
+        return false;
+    // The file this run wrote, with a time Windows stamped on it afterwards.
+    if (Run.known == Known::BYTES && changed.bytes == Run.bytes) {
+        Run.identity = changed.identity;
+        return false;
+    }
+    if (DecodeNotes(changed.bytes.data(), changed.bytes.size()).whole)
+        return true;
+    Run.notWhole = changed.identity;
+    return false;
+}
+
+void TakeOverFile(const ChangedFile& taken)
+{
+    Run.known = Known::BYTES;
+    Run.bytes = taken.bytes;
+    Run.identity = taken.identity;
 }
 
 // The run's files that the new notes.bin makes needless: older notes of this run, or nothing.

@@ -48,6 +48,26 @@ struct DataFileWrite {
 // start. The writer thread's work; tests call it on a thread of theirs.
 DataFileWrite WriteDataFile(const std::vector<uint8_t>& bytes, bool leaveNew = false);
 
+// What another program (a sync engine, another copy of this program on a share) has put in place
+// of the file this run knows, read whole.
+struct ChangedFile {
+    std::vector<uint8_t> bytes;
+    FileIdentity identity;
+};
+// Looks at notes.bin: true, with changed filled, when it holds other notes than this run last read
+// or wrote, they decode whole, and nobody writes the file any more (a sync engine's temporary
+// file for it is gone, and, where settle is asked for, it was the same at the look before). A
+// file that does not decode whole is left to the rule above. Writer thread, or while it is idle.
+bool LookForChange(ChangedFile& changed, bool settle = true);
+// Conflict copies that sync engines make of notes.bin beside it ("notes.sync-conflict-….bin",
+// "notes (… conflicted copy …).bin", "notes-COMPUTER.bin"), the program's own kept files not
+// among them.
+std::vector<std::string> FindConflictCopies();
+
+// This run has taken those notes over (shown them, merged them with its own): the file as it was
+// read is what the run knows of it now, and a save may replace it.
+void TakeOverFile(const ChangedFile& taken);
+
 // notes.bin is in place and holds exactly these bytes as far as this run knows, and nothing of an
 // earlier save of this run waits beside it. Writer thread, or while it is idle.
 bool DataFileHolds(const std::vector<uint8_t>& bytes);

@@ -41,7 +41,9 @@ void PutName(std::vector<uint8_t>& out, const StoredNote& note)
     PutU32(out, 0);
     out.insert(out.end(), NAME_MARKER, NAME_MARKER + NAME_MARKER_SIZE);
     const size_t chunksAt = out.size();
+    PutChunk(out, "GUID", note.extras.id);
     PutChunk(out, "UTF8", note.extras.utf8);
+    PutChunk(out, "VERS", note.extras.versions);
     if (out.size() == chunksAt) {
         out.resize(lengthAt);
         PutText(out, note.name);
@@ -131,8 +133,13 @@ bool ReadExtras(const std::string& name, NoteExtras& extras)
     while (in.Left()) {
         if (!in.Bytes(4, tag) || !in.Text(value))
             return false;
-        if (tag == "UTF8")
+        // An identity or a version of another size is none this program gave.
+        if (tag == "GUID" && value.size() == NOTE_ID_SIZE)
+            extras.id = std::move(value);
+        else if (tag == "UTF8")
             extras.utf8 = std::move(value);
+        else if (tag == "VERS" && value.size() % NOTE_ID_SIZE == 0)
+            extras.versions = std::move(value);
     }
     return true;
 }
@@ -162,7 +169,7 @@ std::vector<uint8_t> EncodeNotes(const std::vector<StoredNote>& notes)
     size_t size = NOTE_FILE_HEADER_SIZE;
     for (const StoredNote& note : notes)
         size += NOTE_RECORD_FIXED_SIZE + note.name.size() + note.text.size()
-              + NAME_MARKER_SIZE + 8 + note.extras.utf8.size();
+              + NAME_MARKER_SIZE + 24 + note.extras.id.size() + note.extras.utf8.size() + note.extras.versions.size();
     std::vector<uint8_t> out;
     out.reserve(size);
     PutU32(out, static_cast<uint32_t>(notes.size()));

@@ -17,8 +17,13 @@
 // What the name field carries; an empty value is not written. A new tag is one field here and
 // one case in the reader and in the writer (storage/note_codec.cpp).
 struct NoteExtras {
-    std::string utf8;   // "UTF8": the exact text, where the text field cannot hold it
+    std::string id;         // "GUID": the note's identity, NOTE_ID_SIZE bytes that never change
+    std::string utf8;       // "UTF8": the exact text, where the text field cannot hold it
+    std::string versions;   // "VERS": on the first record, the file's version and those it came
+                            // from, newest first, NOTE_ID_SIZE bytes each
 };
+
+constexpr size_t NOTE_ID_SIZE = 16;
 
 struct StoredNote {
     int32_t x = 0;

@@ -8,18 +8,27 @@
 //   written <= ended <= handed; the writer is idle when ended == handed.
 //   newest / holds: the bytes of the newest hand-over (or the collection as the start made it),
 //   and whether they are on disk or on their way: a collection that equals them is not handed over.
+//
+// Between saves the writer looks for changes made elsewhere (storage/file_sync.h), when asked:
+//
+//   look ──► found: merged with newest ──► merging (posted; automatic saves wait) ──► concluding
+//                                            ▲   │ the notes changed meanwhile           │
+//                                            └───┘ (made again)                          ▼
+//                                                                         on disk; shown bytes
+//                                                                         written where needed
 #include "storage/save_writer.h"
 #include "storage/data_file.h"
+#include "storage/versions.h"
 #include <functional>
 
 static struct {
     SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;  // to the writer: bytes wait, or stop
+    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;  // to the writer: something to do, or stop
     CONDITION_VARIABLE done = CONDITION_VARIABLE_INIT;  // to the window thread: a save ended
     HANDLE thread = nullptr;
     bool stopping = false;
     HWND window = nullptr;
-    UINT message = 0;
+    UINT message = 0, mergedMessage = 0;
     std::vector<uint8_t> bytes;
     SaveKind kind = SaveKind::AUTOMATIC;
     unsigned waiting = 0;               // the number of the bytes that wait; 0: none
@@ -29,6 +38,9 @@ static struct {
     bool holds = false;
     bool failureTold = false;           // a failure was told; no save has succeeded since
     SaveNews news[3];                   // by SaveKind
+    bool lookWanted = false, looking = false;
+    bool merging = false, remerge = false, concluding = false;
+    MergeJob job;
 } Writer;
 
 // Window thread only: the program has begun to end.
@@ -42,10 +54,25 @@ public:
     WriterLock& operator=(const WriterLock&) = delete;
 };
 
+// The file work of f, with Writer.lock let go meanwhile.
+template <typename F>
+static void Unlocked(F f)
+{
+    ReleaseSRWLockExclusive(&Writer.lock);
+    f();
+    AcquireSRWLockExclusive(&Writer.lock);
+}
+
 static void WaitUntil(const std::function<bool()>& done)
 {
     while (!done())
         SleepConditionVariableSRW(&Writer.done, &Writer.lock, INFINITE, 0);
+}
+
+static void Post(UINT message)
+{
+    if (Writer.window && message)
+        PostMessageA(Writer.window, message, 0, 0);
 }
 
 static void NoteNews(const DataFileWrite& outcome, SaveKind kind)
@@ -64,7 +91,20 @@ static void NoteNews(const DataFileWrite& outcome, SaveKind kind)
     }
 }
 
-// Writes what waits, with Writer.lock held, which is let go during the file work.
+// The notes with the versions of a new file (storage/versions.h) written by the rule.
+static DataFileWrite WriteVersion(const std::vector<uint8_t>& bytes, SaveKind kind, bool& holds)
+{
+    std::vector<StoredNote> notes = DecodeNotes(bytes.data(), bytes.size()).notes;
+    const std::string versions = StampNewVersion(notes);
+    const std::vector<uint8_t> stamped = EncodeNotes(notes);
+    const DataFileWrite outcome = WriteDataFile(stamped, kind == SaveKind::SESSION_END);
+    holds = !outcome.error && DataFileHolds(stamped);
+    if (!outcome.error)
+        WroteVersion(notes, versions);
+    return outcome;
+}
+
+// Writes what waits.
 static void WriteWaiting()
 {
     const unsigned number = Writer.waiting;
@@ -72,10 +112,9 @@ static void WriteWaiting()
     std::vector<uint8_t> bytes;
     bytes.swap(Writer.bytes);
     Writer.waiting = 0;
-    ReleaseSRWLockExclusive(&Writer.lock);
-    const DataFileWrite outcome = WriteDataFile(bytes, kind == SaveKind::SESSION_END);
-    const bool holds = !outcome.error && DataFileHolds(bytes);
-    AcquireSRWLockExclusive(&Writer.lock);
+    DataFileWrite outcome;
+    bool holds = false;
+    Unlocked([&] { outcome = WriteVersion(bytes, kind, holds); });
     Writer.ended = number;
     if (!outcome.error)
         Writer.written = number;
@@ -83,20 +122,107 @@ static void WriteWaiting()
         Writer.holds = holds;
     NoteNews(outcome, kind);
     WakeAllConditionVariable(&Writer.done);
-    if (Writer.window)
-        PostMessageA(Writer.window, Writer.message, 0, 0);
+    Post(Writer.message);
+}
+
+// A merge for the window thread to show, unless there is nothing to show or write.
+static void OfferMerge(MergeJob& job)
+{
+    if (!job.changesMine && !job.changesFile) {
+        Unlocked([&] { ConcludeOnDisk(job); });
+        return;
+    }
+    Writer.job = std::move(job);
+    Writer.merging = true;
+    WakeAllConditionVariable(&Writer.done);
+    Post(Writer.mergedMessage);
+}
+
+static void Look(bool settle)
+{
+    // Nobody would show what it found.
+    if (!Writer.mergedMessage)
+        return;
+    MergeJob job;
+    bool found = false;
+    const std::vector<uint8_t> mine = Writer.newest;
+    Writer.looking = true;
+    Unlocked([&] {
+        if ((found = FindChange(job, settle)))
+            MakeMerge(job, mine);
+    });
+    Writer.looking = false;
+    if (found)
+        OfferMerge(job);
+    WakeAllConditionVariable(&Writer.done);
+}
+
+static void Remerge()
+{
+    Writer.remerge = false;
+    MergeJob job = std::move(Writer.job);
+    const std::vector<uint8_t> mine = Writer.newest;
+    Writer.looking = true;
+    Unlocked([&] { MakeMerge(job, mine); });
+    Writer.looking = false;
+    // Dropped meanwhile: nothing is offered.
+    if (Writer.merging) {
+        Writer.merging = false;
+        OfferMerge(job);
+    }
+    WakeAllConditionVariable(&Writer.done);
+}
+
+static void Conclude()
+{
+    Writer.concluding = false;
+    MergeJob job = std::move(Writer.job);
+    Unlocked([&] { ConcludeOnDisk(job); });
+}
+
+// An automatic save waits while a merge is out: the file it would replace holds the other
+// computer's notes. One asked for does not wait (the rule keeps that file aside).
+static bool SaveMayBegin()
+{
+    return Writer.waiting && (!Writer.merging || Writer.kind != SaveKind::AUTOMATIC);
+}
+
+static bool WorkWaits()
+{
+    return Writer.concluding || Writer.remerge || SaveMayBegin() || (Writer.lookWanted && !Writer.merging);
 }
 
 static DWORD WINAPI RunWriter(void*)
 {
     WriterLock lock;
     for (;;) {
-        while (!Writer.waiting && !Writer.stopping)
+        while (!WorkWaits() && !Writer.stopping)
             SleepConditionVariableSRW(&Writer.work, &Writer.lock, INFINITE, 0);
-        if (!Writer.waiting)
+        if (Writer.concluding) {
+            Conclude();
+        } else if (Writer.remerge) {
+            Remerge();
+        } else if (SaveMayBegin()) {
+            // An automatic save looks first: a change made elsewhere is merged, not kept aside.
+            if (Writer.kind == SaveKind::AUTOMATIC && Writer.mergedMessage) {
+                Look(false);
+                if (Writer.merging)
+                    continue;
+            }
+            WriteWaiting();
+        } else if (Writer.lookWanted && !Writer.merging) {
+            Writer.lookWanted = false;
+            Look(true);
+        } else {
             return 0;
-        WriteWaiting();
+        }
     }
+}
+
+static void StartWriter()
+{
+    if (!Writer.thread)
+        Writer.thread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
 }
 
 unsigned SaveBytes(std::vector<uint8_t> bytes, SaveKind kind)
@@ -104,8 +230,7 @@ unsigned SaveBytes(std::vector<uint8_t> bytes, SaveKind kind)
     if (Ended)
         return 0;
     WriterLock lock;
-    if (!Writer.thread)
-        Writer.thread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
+    StartWriter();
     const unsigned number = Writer.waiting = ++Writer.handed;
     Writer.newest = bytes;
     Writer.newestNumber = number;
@@ -134,20 +259,22 @@ bool SaveWritten(unsigned number)
     return number && Writer.written >= number;
 }
 
-void RememberUntouched(const std::vector<uint8_t>& bytes)
+void RememberUntouched(const std::vector<uint8_t>& bytes, const std::string& versions)
 {
     WriterLock lock;
     WaitUntil([] { return Writer.ended == Writer.handed; });
+    StartVersions(DecodeNotes(bytes.data(), bytes.size()).notes, versions);
     Writer.newest = bytes;
     Writer.newestNumber = 0;
     Writer.holds = true;
 }
 
-void ReportSavesTo(HWND window, UINT message)
+void ReportSavesTo(HWND window, UINT message, UINT merged)
 {
     WriterLock lock;
     Writer.window = window;
     Writer.message = message;
+    Writer.mergedMessage = merged;
 }
 
 void EndSaves()
@@ -166,12 +293,30 @@ void WaitForSaves()
     WaitUntil([] { return Writer.ended == Writer.handed; });
 }
 
+bool WaitForSavesOrMerge()
+{
+    WriterLock lock;
+    WaitUntil([] {
+        return Writer.ended == Writer.handed || (Writer.merging && !Writer.remerge && !Writer.looking);
+    });
+    return Writer.ended != Writer.handed;
+}
+
+void DropMerge()
+{
+    WriterLock lock;
+    Writer.merging = Writer.remerge = false;
+    Writer.job = MergeJob();
+    WakeConditionVariable(&Writer.work);
+}
+
 void StopSaveWriter()
 {
     HANDLE thread;
     {
         WriterLock lock;
         Writer.stopping = true;
+        Writer.lookWanted = false;
         WakeConditionVariable(&Writer.work);
         thread = Writer.thread;
     }
@@ -187,12 +332,21 @@ void StopSaveWriter()
 void ResetSaves()
 {
     WriterLock lock;
-    WaitUntil([] { return Writer.ended == Writer.handed; });
+    // A merge out is forgotten with the run; the saves that waited for it go on.
+    Writer.lookWanted = false;
+    do {
+        Writer.merging = Writer.remerge = false;
+        Writer.job = MergeJob();
+        WakeConditionVariable(&Writer.work);
+        WaitUntil([] { return !Writer.looking && (Writer.ended == Writer.handed || Writer.merging); });
+    } while (Writer.ended != Writer.handed || Writer.merging);
     Writer.newest.clear();
     Writer.holds = false;
     Writer.failureTold = false;
     for (SaveNews& news : Writer.news)
         news = {};
+    Writer.lookWanted = Writer.merging = Writer.remerge = Writer.concluding = false;
+    Writer.job = MergeJob();
     Ended = false;
 }
 
@@ -202,4 +356,53 @@ SaveNews TakeSaveNews(SaveKind kind)
     SaveNews news;
     std::swap(news, Writer.news[static_cast<int>(kind)]);
     return news;
+}
+
+void LookAtDataFile()
+{
+    WriterLock lock;
+    if (Writer.stopping || Ended)
+        return;
+    StartWriter();
+    Writer.lookWanted = true;
+    WakeConditionVariable(&Writer.work);
+}
+
+bool TakeMerge(MergeJob& job)
+{
+    WriterLock lock;
+    if (!Writer.merging || Writer.remerge || Writer.looking || Writer.concluding)
+        return false;
+    job = Writer.job;
+    return true;
+}
+
+void RemergeWith(std::vector<uint8_t> mine)
+{
+    WriterLock lock;
+    Writer.newest = std::move(mine);
+    Writer.newestNumber = 0;
+    Writer.holds = false;
+    Writer.remerge = true;
+    WakeConditionVariable(&Writer.work);
+}
+
+void ConcludeMerge(std::vector<uint8_t> shown)
+{
+    bool write;
+    {
+        WriterLock lock;
+        write = Writer.job.changesFile;
+        Writer.merging = false;
+        Writer.concluding = true;
+        if (!write) {
+            Writer.newest = shown;
+            Writer.newestNumber = 0;
+            Writer.holds = true;
+        }
+        WakeConditionVariable(&Writer.work);
+    }
+    // Written after the conclusion, which the writer does first: the file it replaces is known.
+    if (write)
+        SaveBytes(std::move(shown), SaveKind::AUTOMATIC);
 }

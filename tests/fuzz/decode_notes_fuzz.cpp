@@ -42,11 +42,15 @@ std::vector<StoredNote> WithFileNames(const uint8_t* data, size_t size, const st
         const std::string name(reinterpret_cast<const char*>(data + at + 27), nameLength);
         const bool ours = name.compare(0, NAME_MARKER_SIZE, NAME_MARKER, NAME_MARKER_SIZE) == 0;
         Require(note.name == (ours ? "" : name), "a name other than the file's");
-        if (!ours)
-            Require(note.extras.utf8.empty(), "an exact text out of someone else's name");
-        const std::string chunk = "UTF8" + Le32(note.extras.utf8.size()) + note.extras.utf8;
-        if (!note.extras.utf8.empty())
-            Require(name.find(chunk, NAME_MARKER_SIZE) != std::string::npos, "an exact text the name field does not hold");
+        const std::pair<const char*, const std::string*> extras[] = {
+            { "GUID", &note.extras.id }, { "UTF8", &note.extras.utf8 }, { "VERS", &note.extras.versions } };
+        for (const auto& [tag, value] : extras) {
+            if (!ours)
+                Require(value->empty(), "an extra out of someone else's name");
+            if (!value->empty())
+                Require(name.find(tag + Le32(value->size()) + *value, NAME_MARKER_SIZE) != std::string::npos,
+                        "an extra the name field does not hold");
+        }
         note.name = name;
         note.extras = NoteExtras();
         at += 27 + nameLength;

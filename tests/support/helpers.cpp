@@ -46,6 +46,22 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<uint8_t> Unversioned(const std::vector<uint8_t>& bytes, bool withoutIds)
+{
+    std::vector<StoredNote> notes = DecodeNotes(bytes.data(), bytes.size()).notes;
+    for (StoredNote& note : notes) {
+        note.extras.versions.clear();
+        if (withoutIds)
+            note.extras.id.clear();
+    }
+    return EncodeNotes(notes);
+}
+
+std::vector<uint8_t> Plain(const std::vector<uint8_t>& bytes)
+{
+    return Unversioned(bytes, true);
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;

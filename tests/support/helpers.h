@@ -81,6 +81,11 @@ private:
 StoredNote MakeStoredNote(int32_t x, int32_t y, uint32_t color, const std::string& text,
                           uint8_t state = NOTE_PACKED, NoteTime created = { 2026, 12, 6, 14, 5 });
 
+// A file as the program wrote it, without the versions it stamps on every file it writes (new
+// each time) and, for Plain, without the identities it gives its notes: the format of old.
+std::vector<uint8_t> Unversioned(const std::vector<uint8_t>& bytes, bool withoutIds = false);
+std::vector<uint8_t> Plain(const std::vector<uint8_t>& bytes);
+
 // Equality of two RECTs for gtest messages.
 std::string Describe(const RECT& rect);
 bool SameRect(const RECT& a, const RECT& b);

@@ -5,6 +5,7 @@
 #include "app/system_calls.h"
 #include "notes/note_collection.h"
 #include "notes/note_store.h"
+#include "notes/note_sync.h"
 #include "notes/note_window.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
@@ -136,7 +137,7 @@ protected:
     // Every save asked for so far is on disk, and what it had to say was said.
     static void SettleSaves()
     {
-        WaitForSaves();
+        WaitForSavesShowingMerges();
         PumpPending();
     }
 

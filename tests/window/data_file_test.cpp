@@ -19,13 +19,13 @@ TEST_F(DataFileTest, OnePackedNoteIsSavedAsTheThirtyEightByteExample)
     SetNoteColor(note, 255);
     SetNoteTime(note, { 2026, 12, 6, 14, 5 });
     EXPECT_EQ(1, SaveNotes());
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved()));
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path())) << "temporary file left";
 
     // The save command of the main window writes the same file.
     DeleteFileA(DataPath().c_str());
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved()));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
 
@@ -96,7 +96,7 @@ TEST_F(DataFileTest, StoredRecordsComeBackAsMarksWithTheirOwnColourTimeAndText)
         note.y = note.y ? note.y : 10;
     }
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
-    EXPECT_EQ(EncodeNotes(file), Saved());
+    EXPECT_EQ(EncodeNotes(file), Plain(Saved()));
 }
 
 // Every note's text comes back exactly, also into the preview; the text field holds what an ANSI
@@ -134,10 +134,10 @@ TEST_F(DataFileTest, EmptyTextAndNegativeCoordinatesAreStoredAsSuch)
     ASSERT_TRUE(decoded.complete);
     ASSERT_EQ(2u, decoded.notes.size());
     EXPECT_EQ("", decoded.notes[0].text);
-    EXPECT_EQ(4u + 31 + 31 + 4, Saved().size()) << "an empty text has no bytes";
+    EXPECT_EQ(4u + 31 + 31 + 4, Plain(Saved()).size()) << "an empty text has no bytes";
     EXPECT_EQ(-1000, decoded.notes[1].x);
     EXPECT_EQ(-5, decoded.notes[1].y);
-    const std::vector<uint8_t> bytes = Saved();
+    const std::vector<uint8_t> bytes = Plain(Saved());
     EXPECT_EQ((std::vector<uint8_t>{ 0x18, 0xFC, 0xFF, 0xFF }), std::vector<uint8_t>(bytes.begin() + 35, bytes.begin() + 39));
 
     DestroyAllNotes();
@@ -326,7 +326,7 @@ TEST_F(FlushOrReplaceFailureTest, FailedReplaceKeepsTheOldFileAndTheNewNotesBesi
     g_sys.ReplaceFileA = ReplaceFileA;
     boxes.Clear();
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-    EXPECT_EQ(newer, Saved());
+    EXPECT_EQ(Unversioned(newer), Unversioned(Saved()));
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
 }
 
@@ -426,7 +426,7 @@ TEST_F(DataFileTest, FileHeldForAMomentOnlyDelaysLoadsAndSaves)
 
     // With the file loaded, saves replace it as usual, also one that meets a lock.
     SendMessageA(g_hMainWnd, WM_COMMAND, IDM_SAVE, 0);
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved()));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
     SetNoteColor(Notes.items[0].hwnd, RGB(0, 0, 255));
     {
@@ -587,7 +587,7 @@ TEST_F(DataFileTest, HiddenFileStaysHiddenAfterASave)
     ASSERT_TRUE(SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(GetFileAttributesA(DataPath().c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved()));
     EXPECT_TRUE(GetFileAttributesA(DataPath().c_str()) & FILE_ATTRIBUTE_HIDDEN) << "the save made notes.bin visible";
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
 }
@@ -687,7 +687,7 @@ TEST_F(DataFileTest, ImpossibleLengthsAndCountsLoadOnlyWhatIsThere)
 
     // The save command writes the file whole again.
     EXPECT_EQ(1, SaveNotes(SaveKind::COMMAND, true));
-    EXPECT_EQ(EXAMPLE_BYTES, Saved());
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved()));
 }
 
 // Windows folds repeated backslashes, so a long run of them still names the test folder: a
@@ -705,13 +705,13 @@ TEST_F(DataFileTest, FolderTooLongForTheFileNameSavesNothingAndLoadsNothing)
     ComposeDataFile();
     EXPECT_EQ(padded(249) + "\\notes.bin", Settings.DataFile);
     EXPECT_EQ(1, SaveNotes()) << boxes.Summary();
-    EXPECT_EQ(EXAMPLE_BYTES, Saved()) << "a 249-character folder still has room";
+    EXPECT_EQ(EXAMPLE_BYTES, Plain(Saved())) << "a 249-character folder still has room";
 
     lstrcpyA(Settings.DataFolder, padded(250).c_str());
     ComposeDataFile();
     EXPECT_STREQ("", Settings.DataFile);
     AddPackedNote(1, 2, "nová");
-    ExpectFailedSave(EXAMPLE_BYTES);
+    ExpectFailedSave(Saved());
     DestroyAllNotes();
     EXPECT_EQ(0, LoadNotes());
     EXPECT_EQ(0, Notes.count);

@@ -42,6 +42,21 @@ unsigned NumbersFrom42()
     return TemporaryNumber++;
 }
 
+// Another program changes notes.bin the moment before the save replaces it (after the save has
+// looked for changes made elsewhere), and may hide it.
+std::vector<uint8_t> ChangeBytes;
+bool ChangeHides;
+BOOL WINAPI ReplaceAfterAChange(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID)
+{
+    if (!ChangeBytes.empty()) {
+        WriteFileBytes(replaced, ChangeBytes);
+        if (ChangeHides)
+            SetFileAttributesA(replaced, FILE_ATTRIBUTE_HIDDEN);
+        ChangeBytes.clear();
+    }
+    return ReplaceFileA(replaced, replacement, backup, flags, nullptr, nullptr);
+}
+
 // Another program puts a notes.bin in place the moment before the save moves its new file into
 // the empty place.
 std::string AppearingFile;
@@ -111,6 +126,13 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
     auto leftover = [&](const char* name, const std::vector<uint8_t>& bytes) {
         ASSERT_TRUE(WriteFileBytes(folder.File(name), bytes));
     };
+    auto inTheMoment = [&](const std::vector<uint8_t>& bytes, bool hides) {
+        return [&, bytes, hides] {
+            ChangeBytes = bytes;
+            ChangeHides = hides;
+            g_sys.ReplaceFileA = ReplaceAfterAChange;
+        };
+    };
     struct Case {
         const char* what;
         std::function<void()> atStart;      // the data folder when the run starts
@@ -121,11 +143,12 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
         const char* startBox;               // a box shown at the start, before any kept file
         size_t folderLength;                // 0: the test folder as it is
         const char* leftAlone;              // another program's file, there at the end with theirs
+        bool merged;                        // theirs is a whole file: its note is shown and saved
     };
     const Case cases[] = {
         { "unchanged", file(mine), nullptr, {}, nullptr, 2, nullptr, 0 },
         { "no file, and still none", nullptr, nullptr, {}, nullptr, 0, nullptr, 0 },
-        { "appeared after a start without a file", nullptr, file(theirs), { theirs }, KEPT_TEXT, 0, nullptr, 0 },
+        { "appeared after a start without a file", nullptr, file(theirs), {}, nullptr, 0, nullptr, 0, nullptr, true },
         { "damaged", file(damaged), nullptr, { damaged }, KEPT_TEXT, 1, nullptr, 0 },
         { "bytes after the last record", file(trailing), nullptr, { trailing }, KEPT_TEXT, 2, nullptr, 0 },
         { "a damaged exact text", file(damagedExtras), nullptr, { damagedExtras }, KEPT_TEXT, 2, nullptr, 0 },
@@ -136,6 +159,8 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
               file(theirs)();
               SetFileAttributesA(DataPath().c_str(), FILE_ATTRIBUTE_HIDDEN);
           },
+          {}, nullptr, 2, nullptr, 0, nullptr, true },
+        { "changed by another program in the moment of the save, and hidden", file(mine), inTheMoment(theirs, true),
           { theirs }, KEPT_TEXT, 2, nullptr, 0 },
         { "a note whose window could not be made", [&] { file(mine)(); ReallocsBeforeFailure = 1; g_sys.Realloc = ReallocThenFail; },
           nullptr, { mine }, KEPT_TEXT, 1, "Nedostatek paměti pro další memovku", 0 },
@@ -152,11 +177,11 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
               file(theirs)();
               holder.reset(new FileHolder(DataPath(), TEST_RETRY_MS + 1000));
           },
-          [&] { holder.reset(); }, { theirs }, KEPT_TEXT, 0, LOAD_ERROR, 0 },
-        { "changed elsewhere in a folder too long for a dated name", file(mine), file(theirs), { theirs }, KEPT_TEXT, 2,
-          nullptr, 249 },
-        { "changed elsewhere to other bytes of the same size", file(mine), file(sameSize), { sameSize }, KEPT_TEXT, 2,
-          nullptr, 0 },
+          [&] { holder.reset(); }, {}, nullptr, 0, LOAD_ERROR, 0, nullptr, true },
+        { "changed elsewhere in a folder too long for a dated name", file(mine), inTheMoment(theirs, false), { theirs },
+          KEPT_TEXT, 2, nullptr, 249 },
+        { "changed elsewhere to other bytes of the same size", file(mine), inTheMoment(sameSize, false), { sameSize },
+          KEPT_TEXT, 2, nullptr, 0 },
         { "an unfinished save's file that another copy still writes", [&] {
               file(mine)();
               leftover("notes~1A2B.tmp", theirs);
@@ -194,9 +219,13 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
         SettleSaves();
         g_sys.TemporaryNumber = NextTemporaryNumber;
         g_sys.MoveFileExA = MoveFileExA;
+        g_sys.ReplaceFileA = ReplaceFileA;
         const std::vector<StoredNote> saved = DecodeNotes(Saved().data(), Saved().size()).notes;
         ASSERT_EQ(static_cast<size_t>(Notes.count), saved.size()) << "the run's notes were not written";
-        EXPECT_EQ(RGB(0, 208, 0), saved[0].color);
+        auto holds = [&](auto what) { return std::any_of(saved.begin(), saved.end(), what); };
+        EXPECT_TRUE(holds([](const StoredNote& note) { return note.color == RGB(0, 208, 0); })) << "the change was not written";
+        EXPECT_EQ(c.merged, holds([](const StoredNote& note) { return note.text == "z jiného počítače"; }))
+            << "the other program's note is not shown and saved, or shown where it was kept";
         std::vector<std::string> beside = FilesBeside();
         if (c.leftAlone) {
             const auto alone = std::find(beside.begin(), beside.end(), folder.File(c.leftAlone));
@@ -243,10 +272,10 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
             << "no kept file named: " << text;
     }
 
-    // Changed elsewhere again in the run of the last case: kept again, under another name that
-    // fits, without a box or balloon, named in the icon's tip; a file this run wrote is never kept.
+    // Damaged elsewhere in the run of the last case: kept again, under another name that fits,
+    // without a box or balloon, named in the icon's tip; a file this run wrote is never kept.
     const size_t before = FilesBeside().size();
-    ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
+    ASSERT_TRUE(WriteFileBytes(DataPath(), damaged));
     boxes.Clear();
     tray.Clear();
     SendMessageA(Notes.items[0].hwnd, WM_COMMAND, IDM_BLUE, 0);
@@ -255,9 +284,9 @@ TEST_F(KeptFileTest, FileThisRunDoesNotKnowIsKeptAsideBeforeTheSave)
     EXPECT_TRUE(tray.Balloons().empty()) << tray.Summary();
     const std::vector<std::vector<uint8_t>> beside = ContentsOf(FilesBeside());
     ASSERT_EQ(before + 1, beside.size());
-    EXPECT_EQ(1, std::count(beside.begin(), beside.end(), mine)) << "the second change elsewhere was not kept";
+    EXPECT_EQ(1, std::count(beside.begin(), beside.end(), damaged)) << "the second change elsewhere was not kept";
     for (const std::string& kept : FilesBeside()) {
-        if (ReadFileBytes(kept) == mine) {
+        if (ReadFileBytes(kept) == damaged) {
             EXPECT_NE(std::string::npos, tray.Tip().find(kept.substr(folder.Path().size() + 1))) << tray.Tip();
         }
     }
@@ -367,7 +396,7 @@ TEST_F(ScannerTest, NewFileIsMovedIntoPlaceAndNeverDeletedWhileItIsTheOnlyCopy)
     ASSERT_EQ(RGB(255, 0, 0), DecodeNotes(first.data(), first.size()).notes[0].color);
     SendMessageA(note, WM_COMMAND, IDM_RED, 0);
     SettleSaves();
-    EXPECT_EQ(first, Saved()) << "the undone change was not written";
+    EXPECT_EQ(Unversioned(first), Unversioned(Saved())) << "the undone change was not written";
     EXPECT_EQ(std::vector<std::string>{ "notes.bin" }, FolderEntries(folder.Path()));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Summary();
 }
@@ -483,7 +512,7 @@ TEST_F(PowerCutTest, SaveCutShortAtAnyStepLosesNothing)
 
         std::vector<StoredNote> changed = loaded;
         changed[1].color = RGB(0, 208, 0);
-        EXPECT_EQ(EncodeNotes(changed), Saved()) << "the loaded notes with the change are not in notes.bin";
+        EXPECT_EQ(EncodeNotes(changed), Plain(Saved())) << "the loaded notes with the change are not in notes.bin";
         const std::vector<std::vector<uint8_t>> beside = ContentsOf(FilesBeside());
         for (const std::vector<uint8_t>& bytes : whole)
             EXPECT_TRUE(bytes == c.loaded || std::find(beside.begin(), beside.end(), bytes) != beside.end())
