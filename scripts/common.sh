@@ -10,6 +10,7 @@ MEMOVKY_PACKAGES=(
   wine wine64 fonts-wine
   xvfb xauth xdotool x11-utils imagemagick
   locales
+  syncthing curl
 )
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -143,8 +144,11 @@ start_wine_session() {
 
 stop_wine_session() {
   local dir=$1
+  local pid
   wineserver -k >/dev/null 2>&1 || true
-  [ -f "$dir/xvfb.log.pid" ] && kill "$(cat "$dir/xvfb.log.pid")" 2>/dev/null
+  # Also called for what a killed run left behind: only while the pid is still its Xvfb.
+  pid=$(cat "$dir/xvfb.log.pid" 2>/dev/null) || return 0
+  tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q '^Xvfb ' && kill "$pid" 2>/dev/null
   return 0
 }
 
