@@ -19,6 +19,7 @@ usage() {
 
 stop_peer() {
   local dir=$1
+  end_start "$dir/starting.pid" peer.sh
   [ -d "$dir/prefix" ] || return 0
   wine_environment "$dir/prefix"
   stop_wine_session "$dir"
@@ -30,11 +31,13 @@ start_peer() {
   stop_peer "$dir"
   rm -rf "$dir"
   mkdir -p "$dir"
+  note_start "$dir/starting.pid"
   if ! start_wine_session "$dir" "$dir/prefix" >"$dir/start.log" 2>&1; then
     echo "peer.sh: the session did not start; see $dir" >&2
     stop_peer "$dir"
     return 1
   fi
+  rm -f "$dir/starting.pid"
   log "peer session on $DISPLAY"
 }
 

@@ -65,6 +65,7 @@ stop_device() {
 }
 
 stop_pair() {
+  end_start "$1/starting.pid" sync-pair.sh
   stop_device "$1/a"
   stop_device "$1/b"
 }
@@ -135,6 +136,7 @@ start_pair() {
   stop_pair "$dir"
   rm -rf "$dir/a" "$dir/b"
   mkdir -p "$dir/a" "$dir/b" "$folder_a/.stfolder" "$folder_b/.stfolder"
+  note_start "$dir/starting.pid"
   local side version id_a id_b
   for side in a b; do
     syncthing generate --home="$dir/$side/home" --no-default-folder >"$dir/$side/generate.log" 2>&1
@@ -164,7 +166,7 @@ start_pair() {
     for side in a b; do
       [ -n "$(device_pids "$dir/$side")" ] || { fail_start "$dir" "the device of side $side ended"; return 1; }
     done
-    pair_ready && { log "sync pair up: A $A_GUI, B $B_GUI"; return 0; }
+    pair_ready && { rm -f "$dir/starting.pid"; log "sync pair up: A $A_GUI, B $B_GUI"; return 0; }
     sleep 0.1
   done
   fail_start "$dir" "the devices did not connect within 60 s"
