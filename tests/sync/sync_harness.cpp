@@ -43,7 +43,7 @@ std::string DataFolder(SyncSide side)
 bool StartSyncPair()
 {
     const std::string a = Quoted(SharedFolder(SIDE_A)), b = Quoted(SharedFolder(SIDE_B));
-    return RunScript("rm -rf " + a + " " + b + " && mkdir -p " + a + "/Memovky " + b + "/Memovky && "
+    return RunScript("echo \"== sync test $(date)\" && rm -rf " + a + " " + b + " && mkdir -p " + a + "/Memovky " + b + "/Memovky && "
                      + Quoted(SCRIPTS + "/sync-pair.sh") + " start " + Quoted(WORK + "/pair") + " " + a + " " + b,
                      120000);
 }
