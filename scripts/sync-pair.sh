@@ -23,11 +23,12 @@ usage() {
   exit 2
 }
 
-# A TCP port on 127.0.0.1 that nothing listens on and that is not among the ones given.
+# A TCP port on 127.0.0.1 that nothing listens on and that is not among the ones given; below
+# the range the system hands out to outgoing connections.
 free_port() {
   local port
   while :; do
-    port=$((20000 + RANDOM % 30000))
+    port=$((20000 + RANDOM % 12000))
     case " $* " in *" $port "*) continue ;; esac
     (: </dev/tcp/127.0.0.1/$port) 2>/dev/null || { echo "$port"; return; }
   done
@@ -40,13 +41,21 @@ device_pids() {
   local side_dir=$1 group pid stat
   group=$(cat "$side_dir/pid" 2>/dev/null) || return 0
   for pid in /proc/[0-9]*; do
-    stat=$(cat "$pid/stat" 2>/dev/null) || continue
+    read -r stat 2>/dev/null <"$pid/stat" || continue
     stat=${stat##*) }
     set -- $stat
     [ "$3" = "$group" ] || continue
     tr '\0' ' ' 2>/dev/null <"$pid/cmdline" | grep -q "syncthing.*--home=$side_dir/home" && echo "${pid#/proc/}"
   done
   return 0
+}
+
+# The process exists and has not ended (a child not yet reaped is still listed).
+running() {
+  local stat
+  read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
+  stat=${stat##*) }
+  [ "${stat%% *}" != Z ]
 }
 
 stop_device() {
@@ -139,11 +148,13 @@ start_pair() {
   note_start "$dir/starting.pid"
   local side version id_a id_b
   for side in a b; do
-    syncthing generate --home="$dir/$side/home" --no-default-folder >"$dir/$side/generate.log" 2>&1
+    syncthing generate --home="$dir/$side/home" --no-default-folder >"$dir/$side/generate.log" 2>&1 \
+      || { fail_start "$dir" "no keys for side $side"; return 1; }
   done
   version=$(sed -n 's/^<configuration version="\([0-9]*\)".*/\1/p' "$dir/a/home/config.xml")
-  id_a=$(syncthing serve --home="$dir/a/home" --device-id)
-  id_b=$(syncthing serve --home="$dir/b/home" --device-id)
+  id_a=$(syncthing serve --home="$dir/a/home" --device-id) || true
+  id_b=$(syncthing serve --home="$dir/b/home" --device-id) || true
+  [ -n "$version" ] && [ -n "$id_a" ] && [ -n "$id_b" ] || { fail_start "$dir" "no device IDs"; return 1; }
   A_PORT=$(free_port)
   B_PORT=$(free_port "$A_PORT")
   local gui_a gui_b
@@ -162,14 +173,14 @@ start_pair() {
     echo $! >"$dir/$side/pid"
   done
   local i
-  for i in $(seq 1 600); do
+  for i in $(seq 1 300); do
     for side in a b; do
-      [ -n "$(device_pids "$dir/$side")" ] || { fail_start "$dir" "the device of side $side ended"; return 1; }
+      running "$(cat "$dir/$side/pid")" || { fail_start "$dir" "the device of side $side ended"; return 1; }
     done
     pair_ready && { rm -f "$dir/starting.pid"; log "sync pair up: A $A_GUI, B $B_GUI"; return 0; }
     sleep 0.1
   done
-  fail_start "$dir" "the devices did not connect within 60 s"
+  fail_start "$dir" "the devices did not connect within 30 s"
   return 1
 }
 
@@ -184,7 +195,14 @@ fail_start() {
 }
 
 case "${1:-}" in
-  start) [ $# -eq 4 ] || usage; start_pair "$(realpath -m "$2")" "$3" "$4" ;;
+  start)
+    [ $# -eq 4 ] || usage
+    # A port taken between the look and the start fails a start: another try takes other ports.
+    for attempt in 1 2 3; do
+      start_pair "$(realpath -m "$2")" "$3" "$4" && exit 0
+    done
+    exit 1
+    ;;
   stop) [ $# -eq 2 ] || usage; stop_pair "$(realpath -m "$2")" ;;
   *) usage ;;
 esac
