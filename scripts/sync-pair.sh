@@ -9,7 +9,8 @@
 # start returns once both devices run, are connected to each other and have scanned the folder;
 # <dir>/pair.env then holds their ports and API keys (A_GUI, A_APIKEY, A_PORT, B_...). Each
 # device's home and log (syncthing.log) are in <dir>/a and <dir>/b. The shared folders get
-# Syncthing's marker (.stfolder); put the program's data folder in a subfolder of each.
+# Syncthing's marker (.stfolder); put the program's data folder in a subfolder of each. Each
+# device's HOME is its own folder there, whatever the caller's is (CI may have none).
 set -euo pipefail
 # Called from a Windows program, the environment is that of the caller's Wine session.
 export PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/sbin:/usr/sbin:/sbin
@@ -148,12 +149,12 @@ start_pair() {
   note_start "$dir/starting.pid"
   local side version id_a id_b
   for side in a b; do
-    syncthing generate --home="$dir/$side/home" --no-default-folder >"$dir/$side/generate.log" 2>&1 \
+    HOME=$dir/$side syncthing generate --home="$dir/$side/home" --no-default-folder >"$dir/$side/generate.log" 2>&1 \
       || { fail_start "$dir" "no keys for side $side"; return 1; }
   done
   version=$(sed -n 's/^<configuration version="\([0-9]*\)".*/\1/p' "$dir/a/home/config.xml")
-  id_a=$(syncthing serve --home="$dir/a/home" --device-id) || true
-  id_b=$(syncthing serve --home="$dir/b/home" --device-id) || true
+  id_a=$(HOME=$dir/a syncthing serve --home="$dir/a/home" --device-id) || true
+  id_b=$(HOME=$dir/b syncthing serve --home="$dir/b/home" --device-id) || true
   [ -n "$version" ] && [ -n "$id_a" ] && [ -n "$id_b" ] || { fail_start "$dir" "no device IDs"; return 1; }
   A_PORT=$(free_port)
   B_PORT=$(free_port "$A_PORT")
@@ -168,7 +169,7 @@ start_pair() {
     "$A_GUI" "$A_APIKEY" "$A_PORT" "$id_a" "$B_GUI" "$B_APIKEY" "$B_PORT" "$id_b" "$FOLDER_ID" >"$dir/pair.env"
 
   for side in a b; do
-    setsid syncthing serve --home="$dir/$side/home" --no-browser --no-restart --no-upgrade --logflags=7 \
+    HOME=$dir/$side setsid syncthing serve --home="$dir/$side/home" --no-browser --no-restart --no-upgrade --logflags=7 \
       >"$dir/$side/syncthing.log" 2>&1 </dev/null &
     echo $! >"$dir/$side/pid"
   done
@@ -188,9 +189,11 @@ fail_start() {
   local dir=$1 side
   echo "sync-pair.sh: $2" >&2
   stop_pair "$dir"
-  for side in a b; do
-    echo "--- $dir/$side/syncthing.log" >&2
-    tail -n 15 "$dir/$side/syncthing.log" >&2 || true
+  local file
+  for file in "$dir"/[ab]/generate.log "$dir"/[ab]/syncthing.log; do
+    [ -f "$file" ] || continue
+    echo "--- $file" >&2
+    tail -n 15 "$file" >&2
   done
 }
 
