@@ -60,13 +60,18 @@ void StopSyncHarness()
               + Quoted(SCRIPTS + "/sync-pair.sh") + " stop " + Quoted(WORK + "/pair"), 60000);
 }
 
+std::string PeerOutput(const std::string& program, const std::vector<std::string>& args, DWORD timeoutMs)
+{
+    std::string command = Quoted(SCRIPTS + "/peer.sh") + " run " + Quoted(WORK + "/peer") + " " + Quoted(program);
+    for (const std::string& arg : args)
+        command += " " + Quoted(arg);
+    return NativeOutput(command + " 2>>" + Quoted(WORK + "/harness.log"), timeoutMs);
+}
+
 ::testing::AssertionResult RunPeer(const std::vector<std::string>& args, std::vector<std::string>* lines,
                                    DWORD timeoutMs)
 {
-    std::string command = Quoted(SCRIPTS + "/peer.sh") + " run " + Quoted(WORK + "/peer") + " " + Quoted(PEER_PROGRAM);
-    for (const std::string& arg : args)
-        command += " " + Quoted(arg);
-    const std::string output = NativeOutput(command + " 2>>" + Quoted(WORK + "/harness.log"), timeoutMs);
+    const std::string output = PeerOutput(PEER_PROGRAM, args, timeoutMs);
     lines->clear();
     for (size_t from = 0; from < output.size();) {
         const size_t end = output.find('\n', from);

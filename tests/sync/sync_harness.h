@@ -24,6 +24,9 @@ bool StartPeerSession();
 // Ends the second session and both devices, also what an earlier run that was killed left.
 void StopSyncHarness();
 
+// Runs a Windows program (a Unix path) in the second session; what it wrote to its standard
+// output, empty when it did not end within the time.
+std::string PeerOutput(const std::string& program, const std::vector<std::string>& args, DWORD timeoutMs = 60000);
 // Runs sync_peer.exe in the second session with these arguments; a failure says what it printed.
 // *lines gets what it printed before its closing "ok".
 ::testing::AssertionResult RunPeer(const std::vector<std::string>& args, std::vector<std::string>* lines,
