@@ -10,6 +10,7 @@ MEMOVKY_PACKAGES=(
   wine wine64 fonts-wine
   xvfb xauth xdotool x11-utils imagemagick
   locales
+  syncthing curl
 )
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -141,10 +142,30 @@ start_wine_session() {
   return 1
 }
 
+# A helper's start that its caller, killed, left running must end before the helper is stopped:
+# whatever it started afterwards would be left behind. The start notes its pid in a file; the
+# stop ends that process first, while it is still the start of that script.
+note_start() { echo $$ >"$1"; }
+end_start() {
+  local file=$1 script=$2 pid i
+  pid=$(cat "$file" 2>/dev/null) || return 0
+  if [ "$pid" != $$ ] && tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q "$script start "; then
+    kill "$pid" 2>/dev/null || true
+    for i in $(seq 1 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  fi
+  rm -f "$file"
+}
+
 stop_wine_session() {
   local dir=$1
+  local pid
   wineserver -k >/dev/null 2>&1 || true
-  [ -f "$dir/xvfb.log.pid" ] && kill "$(cat "$dir/xvfb.log.pid")" 2>/dev/null
+  # Also called for what a killed run left behind: only while the pid is still its Xvfb.
+  pid=$(cat "$dir/xvfb.log.pid" 2>/dev/null) || return 0
+  tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q '^Xvfb ' && kill "$pid" 2>/dev/null
   return 0
 }
 

@@ -5,8 +5,6 @@
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
 #include <gtest/gtest.h>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,57 +18,11 @@ StoredNote MarkNote(int x, int y, const std::string& text)
     return MakeStoredNote(x, y, 0x0000FF, text);
 }
 
-// The program's GUI thread is in the system's moving loop: the press became a caption drag.
-bool InMoveSize(HWND window)
-{
-    GUITHREADINFO info = { sizeof info };
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
-}
-
 // The window that has the keyboard focus on the GUI thread of the given window.
 HWND FocusOnThreadOf(HWND window)
 {
     GUITHREADINFO info = { sizeof info };
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-// A press after the hand has rested a moment where it is. Wine answers GetAsyncKeyState from a
-// copy up to 50 ms old, so a press sooner after the pointer's last move over a mark is seen as a
-// button that is still up, and the mark is not dragged.
-void RestThenPress(const std::string& press)
-{
-    Xdo("sleep 0.15 " + press);
-}
-
-// Presses until the press has its effect, three times at most, releasing between tries. Under
-// Wine the hit test now and then still reads the button as up although the press has arrived
-// (mostly the first press after Alt+F4); a hand in that case simply presses again.
-bool PressUntil(const std::string& press, const std::string& release, const std::function<bool()>& done)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        RestThenPress(press);
-        if (PumpUntil(done, 1500))
-            return true;
-        Xdo(release);
-    }
-    return false;
-}
-
-// Where the X server shows a window of the program (Wine names the X window in a property of the
-// window); (-32768, -32768) when it cannot be read.
-POINT ShownPlace(HWND window)
-{
-    const UINT_PTR xid = reinterpret_cast<UINT_PTR>(GetPropA(window, "__wine_x11_whole_window"));
-    const std::string shown = NativeOutput("/usr/bin/xwininfo -id " + std::to_string(xid));
-    const char* left = "Absolute upper-left X:";
-    const char* top = "Absolute upper-left Y:";
-    const size_t x = shown.find(left), y = shown.find(top);
-    POINT at = { -32768, -32768 };
-    if (xid && x != std::string::npos && y != std::string::npos) {
-        at.x = atoi(shown.c_str() + x + strlen(left));
-        at.y = atoi(shown.c_str() + y + strlen(top));
-    }
-    return at;
 }
 
 // True when done() holds all through the given time: for what must not happen.
@@ -298,15 +250,6 @@ TEST_F(NoteE2eTest, RightReleaseOpensTheMarkMenuAtThePointer)
     ClickMenuItem(menu, PopupItemOffsets(IDR_MARKMENU), MARK_UNPACK);
     EXPECT_TRUE(PumpUntil([&] { return IsExpandedNote(mark); })) << "Rozbalit did not expand";
     EXPECT_EQ(mark, NoteAt(300, 300));
-}
-
-// Colour of a screen point as the user sees it.
-COLORREF ScreenPixel(int x, int y)
-{
-    HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return colour;
 }
 
 TEST_F(NoteE2eTest, ColoursAndDeletionFromTheMarkMenu)

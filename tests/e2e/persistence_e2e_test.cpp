@@ -14,8 +14,7 @@
 
 namespace {
 
-// Entries of the tray menu (separators count) and of the colour pop-up of the mark menu.
-enum { TRAY_NOTE = 5, TRAY_EXIT = 10 };
+// Entries of the mark menu (separators count) and of its colour pop-up.
 enum { MARK_COLOUR = 1, MARK_DELETE = 3 };
 enum { COLOUR_YELLOW = 2 };
 
@@ -27,33 +26,12 @@ POINT Centre(const RECT& rect)
     return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
 }
 
-COLORREF ScreenPixel(POINT at)
-{
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, at.x, at.y);
-    ReleaseDC(nullptr, screen);
-    return colour;
-}
-
 // Waits until the screen shows colour at the point; returns what it shows last.
 COLORREF WaitForScreenPixel(POINT at, COLORREF colour)
 {
     COLORREF seen = CLR_INVALID;
-    PumpUntil([&] { return (seen = ScreenPixel(at)) == colour; }, 3000);
+    PumpUntil([&] { return (seen = ScreenPixel(at.x, at.y)) == colour; }, 3000);
     return seen;
-}
-
-// A menu window that opened besides the ones already known.
-HWND WaitForNewMenu(const std::vector<HWND>& known)
-{
-    HWND found = nullptr;
-    PumpUntil([&] {
-        for (HWND menu : TopWindows(ANY_PROCESS, "#32768"))
-            if (std::find(known.begin(), known.end(), menu) == known.end())
-                found = menu;
-        return found != nullptr;
-    });
-    return found;
 }
 
 NoteTime Now()
@@ -90,38 +68,6 @@ protected:
         ASSERT_TRUE(program.Start());
         ASSERT_TRUE(program.WaitReady()) << "start-up did not finish";
         EXPECT_EQ(nullptr, program.MessageBoxWindow());
-    }
-
-    HWND OpenTrayMenu()
-    {
-        POINT icon = TrayIconCentre();
-        ClickAt(icon.x, icon.y, 3);
-        return WaitForNewMenu({});
-    }
-
-    // A new note from the tray menu: "Memovka", then "Přidat" in its pop-up; null when none came.
-    HWND AddNoteFromTray(const RunningProgram& program)
-    {
-        const std::vector<HWND> known = program.NoteWindows();
-        HWND tray = OpenTrayMenu();
-        EXPECT_NE(nullptr, tray) << "tray menu did not open";
-        if (!tray)
-            return nullptr;
-        ClickMenuItem(tray, PopupItemOffsets(IDR_TRAYMENU), TRAY_NOTE);
-        HWND notePopup = WaitForNewMenu({ tray });
-        EXPECT_NE(nullptr, notePopup) << "the Memovka pop-up did not open";
-        if (!notePopup)
-            return nullptr;
-        POINT add = Centre(WindowRect(notePopup));
-        ClickAt(add.x, add.y);
-        HWND added = nullptr;
-        EXPECT_TRUE(PumpUntil([&] {
-            for (HWND note : program.NoteWindows())
-                if (std::find(known.begin(), known.end(), note) == known.end())
-                    added = note;
-            return added != nullptr;
-        })) << "no note was added";
-        return added;
     }
 
     // A new note from the tray menu, clicked into, so that keys go to its text; null when none came.
@@ -175,13 +121,8 @@ protected:
     static RECT DragMark(HWND mark, int dx, int dy)
     {
         const RECT before = WindowRect(mark);
-        POINT from = Centre(before);
-        Xdo("mousemove --sync " + std::to_string(from.x) + " " + std::to_string(from.y) + " mousedown 1");
-        for (int step = 1; step <= 6; ++step)
-            MoveTo(from.x + step * dx, from.y + step * dy);
-        Xdo("mouseup 1");
+        DragMarkTo(mark, before.left + 6 * dx, before.top + 6 * dy);
         MoveTo(1000, 60);
-        PumpUntil([&] { return WindowRect(mark).left >= before.left + 5 * dx; }, 3000);
         return WindowRect(mark);
     }
 
@@ -227,11 +168,8 @@ protected:
 
     void End(RunningProgram& program)
     {
-        HWND menu = OpenTrayMenu();
-        ASSERT_NE(nullptr, menu) << "tray menu did not open";
-        ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), TRAY_EXIT);
         DWORD code = 1;
-        ASSERT_TRUE(program.WaitExit(&code)) << "\"Konec\" did not end the program";
+        ASSERT_TRUE(EndFromTray(program, &code)) << "\"Konec\" did not end the program";
         EXPECT_EQ(0u, code);
     }
 

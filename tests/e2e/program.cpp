@@ -1,7 +1,13 @@
 #include "tests/e2e/program.h"
+#include "res/resource.h"
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+// Entries of the tray menu (separators count).
+enum { TRAY_NOTE = 5, TRAY_EXIT = 10 };
 
 RunningProgram::~RunningProgram()
 {
@@ -24,6 +30,30 @@ bool RunningProgram::Start()
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
     return true;
+}
+
+bool RunningProgram::Attach()
+{
+    const std::vector<HWND> mains = TopWindows(ANY_PROCESS, "DAVududMainClass", false);
+    if (mains.size() != 1)
+        return false;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(mains[0], &pid);
+    process_ = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    if (!process_)
+        return false;
+    pid_ = pid;
+    main_ = mains[0];
+    return true;
+}
+
+void RunningProgram::Detach()
+{
+    if (process_)
+        CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
+    main_ = nullptr;
 }
 
 bool RunningProgram::WaitReady(DWORD timeoutMs)
@@ -59,6 +89,70 @@ HWND RunningProgram::MessageBoxWindow() const
         if (WindowText(window) == "Memovky 1.5")
             return window;
     return nullptr;
+}
+
+static POINT Centre(const RECT& rect)
+{
+    return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
+}
+
+HWND AddNoteFromTray(const RunningProgram& program)
+{
+    const std::vector<HWND> known = program.NoteWindows();
+    HWND tray = OpenTrayMenu();
+    if (!tray)
+        return nullptr;
+    ClickMenuItem(tray, PopupItemOffsets(IDR_TRAYMENU), TRAY_NOTE);
+    HWND notePopup = WaitForNewMenu({ tray });
+    if (!notePopup)
+        return nullptr;
+    const POINT add = Centre(WindowRect(notePopup));
+    ClickAt(add.x, add.y);
+    HWND added = nullptr;
+    PumpUntil([&] {
+        for (HWND note : program.NoteWindows())
+            if (std::find(known.begin(), known.end(), note) == known.end())
+                added = note;
+        return added != nullptr;
+    });
+    return added;
+}
+
+bool EndFromTray(RunningProgram& program, DWORD* exitCode)
+{
+    HWND menu = OpenTrayMenu();
+    if (!menu)
+        return false;
+    ClickMenuItem(menu, PopupItemOffsets(IDR_TRAYMENU), TRAY_EXIT);
+    return program.WaitExit(exitCode);
+}
+
+bool DragMarkTo(HWND mark, int x, int y)
+{
+    const RECT start = WindowRect(mark);
+    const POINT from = Centre(start);
+    // The preview shows once the mark has taken in the hand's arrival.
+    MoveTo(from.x, from.y);
+    PumpUntil([&] { return !TopWindows(ANY_PROCESS, "DAVududPopupClass").empty(); }, 3000);
+    if (!PressUntil("mousedown 1", "mouseup 1", [&] { return InMoveSize(mark); }))
+        return false;
+    // Each step goes on once the X server shows the mark where the pointer took it: a move that
+    // comes sooner lands a whole step further on.
+    const int steps = 6;
+    for (int step = 1; step <= steps; ++step) {
+        const int dx = (x - start.left) * step / steps, dy = (y - start.top) * step / steps;
+        MoveTo(from.x + dx, from.y + dy);
+        const POINT place = { start.left + dx, start.top + dy };
+        PumpUntil([&] {
+            const RECT now = WindowRect(mark);
+            const POINT shown = ShownPlace(mark);
+            return now.left == place.x && now.top == place.y && shown.x == place.x && shown.y == place.y;
+        }, 3000);
+    }
+    Xdo("mouseup 1");
+    PumpUntil([&] { return !InMoveSize(mark); }, 3000);
+    const RECT end = WindowRect(mark);
+    return end.left == x && end.top == y;
 }
 
 std::wstring EditTextW(HWND note)
@@ -154,6 +248,25 @@ POINT TrayIconCentre()
     return { (shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2 };
 }
 
+HWND OpenTrayMenu()
+{
+    const POINT icon = TrayIconCentre();
+    ClickAt(icon.x, icon.y, 3);
+    return WaitForNewMenu({});
+}
+
+HWND WaitForNewMenu(const std::vector<HWND>& known)
+{
+    HWND found = nullptr;
+    PumpUntil([&] {
+        for (HWND menu : TopWindows(ANY_PROCESS, "#32768"))
+            if (std::find(known.begin(), known.end(), menu) == known.end())
+                found = menu;
+        return found != nullptr;
+    });
+    return found;
+}
+
 static LRESULT HitAt(HWND window, int x, int y)
 {
     return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
@@ -184,6 +297,52 @@ HWND OpenMenuWindow()
     for (HWND window : TopWindows(ANY_PROCESS, "#32768"))
         return window;
     return nullptr;
+}
+
+bool InMoveSize(HWND window)
+{
+    GUITHREADINFO info = { sizeof info };
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
+}
+
+void RestThenPress(const std::string& press)
+{
+    Xdo("sleep 0.15 " + press);
+}
+
+bool PressUntil(const std::string& press, const std::string& release, const std::function<bool()>& done)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RestThenPress(press);
+        if (PumpUntil(done, 1500))
+            return true;
+        Xdo(release);
+    }
+    return false;
+}
+
+POINT ShownPlace(HWND window)
+{
+    // Wine names the X window in a property of the window.
+    const UINT_PTR xid = reinterpret_cast<UINT_PTR>(GetPropA(window, "__wine_x11_whole_window"));
+    const std::string shown = NativeOutput("/usr/bin/xwininfo -id " + std::to_string(xid));
+    const char* left = "Absolute upper-left X:";
+    const char* top = "Absolute upper-left Y:";
+    const size_t x = shown.find(left), y = shown.find(top);
+    POINT at = { -32768, -32768 };
+    if (xid && x != std::string::npos && y != std::string::npos) {
+        at.x = atoi(shown.c_str() + x + strlen(left));
+        at.y = atoi(shown.c_str() + y + strlen(top));
+    }
+    return at;
+}
+
+COLORREF ScreenPixel(int x, int y)
+{
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
 }
 
 // Items of popup laid out as the menu window that shows it lays them out.

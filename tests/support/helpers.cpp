@@ -247,7 +247,7 @@ static std::string WindowsPathOfHostFile(const std::string& path)
     return windowsPath;
 }
 
-bool RunNative(const std::string& shellCommand)
+bool RunNative(const std::string& shellCommand, DWORD timeoutMs)
 {
     // Wine starts native programs too, but its handle of such a process is not one that can be
     // waited on: the shell leaves a file behind when xdotool is done, and that is waited for.
@@ -269,7 +269,7 @@ bool RunNative(const std::string& shellCommand)
         return false;
     const DWORD start = GetTickCount();
     bool finished;
-    while (!(finished = FileExists(windowsMarker)) && GetTickCount() - start < WaitLimit(10000))
+    while (!(finished = FileExists(windowsMarker)) && GetTickCount() - start < WaitLimit(timeoutMs))
         Sleep(5);
     DeleteFileA(windowsMarker.c_str());
     return finished;
@@ -280,11 +280,11 @@ bool Xdo(const std::string& arguments)
     return RunNative("/usr/bin/xdotool " + arguments);
 }
 
-std::string NativeOutput(const std::string& shellCommand)
+std::string NativeOutput(const std::string& shellCommand, DWORD timeoutMs)
 {
     const std::string output = NewHostTempFile();
     const std::string windowsOutput = WindowsPathOfHostFile(output);
-    const bool finished = RunNative(shellCommand + " > " + output);
+    const bool finished = RunNative(shellCommand + " > " + output, timeoutMs);
     const std::vector<uint8_t> bytes = finished ? ReadFileBytes(windowsOutput) : std::vector<uint8_t>();
     DeleteFileA(windowsOutput.c_str());
     return std::string(bytes.begin(), bytes.end());

@@ -49,12 +49,13 @@ RECT WindowRect(HWND window);
 constexpr DWORD ANY_PROCESS = 0xFFFFFFFF;
 std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly = true);
 
-// Runs a shell command of the host (not a Windows program) and waits until it is done.
-bool RunNative(const std::string& shellCommand);
+// Runs a shell command of the host (not a Windows program) and waits until it is done, or
+// false when it is not done within the time.
+bool RunNative(const std::string& shellCommand, DWORD timeoutMs = 10000);
 // Runs xdotool on the test display, as a user's mouse and keyboard would act.
 bool Xdo(const std::string& arguments);
 // What a shell command of the host writes to its standard output; empty when it did not finish.
-std::string NativeOutput(const std::string& shellCommand);
+std::string NativeOutput(const std::string& shellCommand, DWORD timeoutMs = 10000);
 
 // Watches, on a thread of its own, for a top-level window of this process with the given
 // class and title; when it shows up, runs action on it once. Joined on destruction.
