@@ -1,6 +1,6 @@
 // Two computers on one folder that a real sync engine carries: side B, a second session with
-// its own Memovky.exe driven by sync_peer.exe, and side A, this test session. What B's program
-// saves reaches A's data folder, and A's program shows it.
+// its own Memovky.exe driven by sync_peer.exe, and side A, this test session with its own. Each
+// shows what the other does while both run.
 #include "storage/note_codec.h"
 #include "tests/e2e/program.h"
 #include "tests/support/helpers.h"
@@ -8,6 +8,7 @@
 #include "tests/sync/peer_lines.h"
 #include "tests/sync/sync_harness.h"
 #include <gtest/gtest.h>
+#include <functional>
 
 namespace {
 
@@ -44,14 +45,6 @@ TEST(PeerLines, ANoteIsOneLineWhateverItsTextAndReadsBackUnchanged)
     EXPECT_EQ(1u, ParsePeerNotes({ "ready 42", FormatPeerNote(note), "note 1 2 3", "ok" }).size());
 }
 
-// The notes that notes.bin in the folder holds, when it decodes whole.
-std::vector<StoredNote> StoredIn(const std::string& folder)
-{
-    const std::vector<uint8_t> bytes = ReadFileBytes(folder + "\\notes.bin");
-    const DecodedNotes decoded = DecodeNotes(bytes.data(), bytes.size());
-    return decoded.whole ? decoded.notes : std::vector<StoredNote>();
-}
-
 class SyncTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -69,46 +62,103 @@ protected:
     }
 };
 
-TEST_F(SyncTest, ANoteMadeOnTheOtherComputerReachesThisOneAndShowsHereAsAMark)
+// The note of this program with that text, and its place.
+HWND NoteWithText(const RunningProgram& program, const std::string& text)
 {
-    const std::string text = "Z druhého počítače: žluťoučký kůň\r\ndruhý řádek";
-    const RECT dropped = { 600, 400, 616, 416 };
-    ASSERT_TRUE(StartPeerProgram());
-    PeerNote note;
-    ASSERT_TRUE(PeerAdd(text, &note));
-    EXPECT_FALSE(note.packed);
-    EXPECT_EQ(text, note.text);
-    ASSERT_TRUE(PeerPack(text, &note));
-    EXPECT_TRUE(note.packed);
-    ASSERT_TRUE(PeerDrag(text, dropped.left, dropped.top, &note));
-    std::vector<PeerNote> listed;
-    ASSERT_TRUE(PeerList(&listed));
-    ASSERT_EQ(1u, listed.size());
-    EXPECT_TRUE(SameRect(dropped, listed[0].rect)) << Describe(listed[0].rect);
-    EXPECT_TRUE(listed[0].packed);
-    EXPECT_EQ(text, listed[0].text);
+    for (HWND note : program.NoteWindows())
+        if (EditText(note) == text)
+            return note;
+    return nullptr;
+}
 
-    // Through the sync engine: A's folder holds what B's program saved last.
-    std::vector<StoredNote> arrived;
-    ASSERT_TRUE(PumpUntil([&] {
-        arrived = StoredIn(DataFolder(SIDE_A));
-        return arrived.size() == 1 && arrived[0].x == dropped.left && arrived[0].y == dropped.top;
-    }, 30000)) << "side A's notes.bin holds " << arrived.size() << " notes";
-    EXPECT_EQ(text, arrived[0].text);
-    EXPECT_EQ(NOTE_PACKED, arrived[0].state);
-    EXPECT_EQ(ReadFileBytes(DataFolder(SIDE_B) + "\\notes.bin"), ReadFileBytes(DataFolder(SIDE_A) + "\\notes.bin"));
+bool MarkAt(HWND note, int x, int y)
+{
+    const RECT rect = WindowRect(note);
+    return note && rect.left == x && rect.top == y;
+}
 
-    // The program here, started on A's folder, shows it as B's program did.
+// Side B's notes, asked until they hold what is wanted or the time is up.
+bool PeerShows(const std::function<bool(const std::vector<PeerNote>&)>& wanted, std::vector<PeerNote>* seen)
+{
+    const DWORD start = GetTickCount();
+    do {
+        if (PeerList(seen) && wanted(*seen))
+            return true;
+    } while (GetTickCount() - start < 40000);
+    return false;
+}
+
+bool HasMark(const std::vector<PeerNote>& notes, const std::string& text, int x, int y)
+{
+    for (const PeerNote& note : notes)
+        if (note.text == text && note.packed && note.rect.left == x && note.rect.top == y)
+            return true;
+    return false;
+}
+
+// Both computers run. What one does shows on the other while both run; changes to different notes
+// made on both at once are on both, merged, and neither folder holds anything but notes.bin.
+TEST_F(SyncTest, EachComputerShowsTheOthersChangesWhileBothRun)
+{
     WriteSettingsText("DataFolder", DataFolder(SIDE_A));
     RunningProgram program;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitReady()) << "start-up did not finish";
-    const std::vector<HWND> marks = program.NoteWindows();
-    ASSERT_EQ(1u, marks.size());
-    EXPECT_TRUE(SameRect(dropped, WindowRect(marks[0]))) << Describe(WindowRect(marks[0]));
-    EXPECT_EQ(text, EditText(marks[0]));
-    EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(608, 408) == listed[0].colour; }, 3000))
-        << "the mark is not in the colour side B shows";
+    ASSERT_TRUE(StartPeerProgram());
+
+    // Made, typed and moved on B: shown here, where B put it.
+    const std::string fromB = "Z druhého počítače: žluťoučký kůň\r\ndruhý řádek";
+    PeerNote peer;
+    ASSERT_TRUE(PeerAdd(fromB, &peer));
+    ASSERT_TRUE(PeerPack(fromB, &peer));
+    ASSERT_TRUE(PeerDrag(fromB, 600, 400, &peer));
+    HWND shown = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return MarkAt(shown = NoteWithText(program, fromB), 600, 400); }, 30000))
+        << "B's note is not shown here at its place";
+
+    // Made and typed here, then closed: shown on B as a mark.
+    const std::string fromA = "Z tohoto počítače";
+    HWND mine = AddNoteFromTray(program);
+    ASSERT_NE(nullptr, mine);
+    const RECT open = WindowRect(mine);
+    ClickAt((open.left + open.right) / 2, (open.top + open.bottom) / 2);
+    TypeText(fromA);
+    ASSERT_TRUE(PumpUntil([&] { return EditText(mine) == fromA; }, 5000));
+    POINT close;
+    ASSERT_TRUE(FindHitPoint(mine, HTCLOSE, &close));
+    ClickAt(close.x, close.y);
+    std::vector<PeerNote> seen;
+    ASSERT_TRUE(PeerShows([&](const std::vector<PeerNote>& notes) { return HasMark(notes, fromA, 10, 10); }, &seen))
+        << "this note is not shown on B";
+
+    // At once: here B's note moves, there this one.
+    ::testing::AssertionResult draggedThere = ::testing::AssertionFailure();
+    HANDLE there = CreateThread(nullptr, 0, [](void* result) -> DWORD {
+        PeerNote dropped;
+        *static_cast<::testing::AssertionResult*>(result) = PeerDrag("Z tohoto počítače", 700, 200, &dropped);
+        return 0;
+    }, &draggedThere, 0, nullptr);
+    ASSERT_NE(nullptr, there);
+    EXPECT_TRUE(DragMarkTo(shown, 300, 500));
+    while (WaitForSingleObject(there, 0) == WAIT_TIMEOUT)
+        PumpUntil([] { return false; }, 50);
+    CloseHandle(there);
+    ASSERT_TRUE(draggedThere);
+
+    EXPECT_TRUE(PumpUntil([&] {
+        return MarkAt(NoteWithText(program, fromB), 300, 500) && MarkAt(NoteWithText(program, fromA), 700, 200);
+    }, 40000)) << "here both changes are not shown";
+    EXPECT_TRUE(PeerShows([&](const std::vector<PeerNote>& notes) {
+        return notes.size() == 2 && HasMark(notes, fromB, 300, 500) && HasMark(notes, fromA, 700, 200);
+    }, &seen)) << "on B both changes are not shown";
+    EXPECT_TRUE(PumpUntil([&] {
+        return FolderEntries(DataFolder(SIDE_A)) == std::vector<std::string>{ "notes.bin" }
+            && FolderEntries(DataFolder(SIDE_B)) == std::vector<std::string>{ "notes.bin" };
+    }, 30000)) << "beside notes.bin: " << FolderEntries(DataFolder(SIDE_A)).size() << " here, "
+               << FolderEntries(DataFolder(SIDE_B)).size() << " on B";
+    EXPECT_EQ(Unversioned(ReadFileBytes(DataFolder(SIDE_A) + "\\notes.bin")),
+              Unversioned(ReadFileBytes(DataFolder(SIDE_B) + "\\notes.bin")));
+
     DWORD code = 1;
     EXPECT_TRUE(EndFromTray(program, &code)) << "\"Konec\" did not end the program";
     EXPECT_TRUE(EndPeerProgram());
