@@ -81,7 +81,7 @@ static void ShowNotes(const std::vector<StoredNote>& notes)
         merged.insert(note.extras.id);
     std::vector<HWND> gone;
     for (int i = 0; i < Notes.count; ++i)
-        if (!merged.count(GetNoteId(Notes.items[i].hwnd)))
+        if (!merged.count(std::string(Notes.items[i].id, sizeof Notes.items[i].id)))
             gone.push_back(Notes.items[i].hwnd);
     for (HWND window : gone)
         DestroyWindow(window);

@@ -182,3 +182,9 @@ build_in_fresh_session() {
   start_wine_session "$session" "$session/prefix"
   trap 'stop_wine_session "$session"' EXIT
 }
+
+# Ends the sync tests' second session and Syncthing devices (tests/sync), as far as they run.
+stop_sync_test() {
+  "$MEMOVKY_ROOT/scripts/peer.sh" stop "$build/sync-test/peer"
+  "$MEMOVKY_ROOT/scripts/sync-pair.sh" stop "$build/sync-test/pair"
+}

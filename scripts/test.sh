@@ -9,10 +9,6 @@ ensure_setup
 build_in_fresh_session test
 # The sync tests' second session and Syncthing devices end with the run, also when a test was
 # killed; what a killed run left is ended first.
-stop_sync_test() {
-  "$MEMOVKY_ROOT/scripts/peer.sh" stop "$build/sync-test/peer"
-  "$MEMOVKY_ROOT/scripts/sync-pair.sh" stop "$build/sync-test/pair"
-}
 stop_sync_test
 trap 'stop_sync_test; stop_wine_session "$session"' EXIT
 

@@ -26,16 +26,17 @@ static bool ReadConflictCopy(const std::string& path, MergeJob& job)
     return true;
 }
 
-bool FindChange(MergeJob& job, bool settle)
+bool FindChange(MergeJob& job, bool settle, bool copiesToo)
 {
     job = MergeJob();
     if (LookForChange(job.file, settle)) {
         job.theirs = DecodeNotes(job.file.bytes.data(), job.file.bytes.size()).notes;
         return true;
     }
-    for (const std::string& copy : FindConflictCopies())
-        if (ReadConflictCopy(copy, job))
-            return true;
+    if (copiesToo)
+        for (const std::string& copy : FindConflictCopies())
+            if (ReadConflictCopy(copy, job))
+                return true;
     return false;
 }
 

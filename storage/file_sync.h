@@ -24,8 +24,8 @@ struct MergeJob {
     bool changesFile = false;           // the file must be written
 };
 
-// Finds a change made elsewhere: notes.bin first, then the oldest conflict copy. Writer thread.
-bool FindChange(MergeJob& job, bool settle = true);
+// Finds a change made elsewhere: notes.bin first, then (copiesToo) a conflict copy. Writer thread.
+bool FindChange(MergeJob& job, bool settle = true, bool copiesToo = true);
 // Merges what was found with mine (the newest notes handed over, without versions).
 void MakeMerge(MergeJob& job, const std::vector<uint8_t>& mine);
 // The window thread shows the merge: notes.bin becomes what this run knows, a conflict copy goes

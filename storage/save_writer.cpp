@@ -138,6 +138,8 @@ static void OfferMerge(MergeJob& job)
     Post(Writer.mergedMessage);
 }
 
+// settle: a change is read once it has stayed so from one look to the next (the folder watch's
+// looks); without, only notes.bin is looked at (the look before an automatic save).
 static void Look(bool settle)
 {
     // Nobody would show what it found.
@@ -148,7 +150,7 @@ static void Look(bool settle)
     const std::vector<uint8_t> mine = Writer.newest;
     Writer.looking = true;
     Unlocked([&] {
-        if ((found = FindChange(job, settle)))
+        if ((found = FindChange(job, settle, settle)))
             MakeMerge(job, mine);
     });
     Writer.looking = false;
@@ -366,6 +368,12 @@ void LookAtDataFile()
     StartWriter();
     Writer.lookWanted = true;
     WakeConditionVariable(&Writer.work);
+}
+
+void WaitForLooks()
+{
+    WriterLock lock;
+    WaitUntil([] { return !Writer.lookWanted && !Writer.looking; });
 }
 
 bool TakeMerge(MergeJob& job)

@@ -51,6 +51,8 @@ void ResetSaves();
 // Asks the writer to look whether the data folder holds a change made elsewhere (notes.bin, a
 // sync engine's conflict copy), when it is not writing. storage/folder_watch.h asks.
 void LookAtDataFile();
+// Waits until the look asked for has been made.
+void WaitForLooks();
 // The merge the writer has made of such a change, for the window thread to show; false when none
 // waits. While one waits, automatic saves wait too: they would keep the other computer's file
 // aside.

@@ -14,7 +14,9 @@
 #include "res/resource.h"
 #include "storage/data_file.h"
 #include "storage/note_codec.h"
+#include "storage/save_writer.h"
 #include "storage/settings.h"
+#include "storage/versions.h"
 #include "tests/bench/bench_notes.h"
 #include "tests/bench/child_start.h"
 #include "tests/bench/floor_windows.h"
@@ -61,6 +63,8 @@ struct CountFigures {
     Series save, writeOnce, writePerField, decode;  // ms
     Series autoSave, autoWritten, autoUnchanged;    // ms: a mark dropped elsewhere (window thread,
                                                     // and until on disk), and in place
+    Series mergeFound, mergeShown;                  // ms: another computer's ten changed texts,
+                                                    // read and merged by the writer; shown
     std::vector<std::string> remarks;
     void Remark(const std::string& text)
     {
@@ -220,6 +224,34 @@ void CompareWithProgram(const std::vector<MarkState>& program, const std::vector
     }
 }
 
+// Another computer changes ten notes' texts in the file this run wrote: the writer looks twice (a
+// change is read once it has stayed so), reads, decodes and merges off the window thread, and the
+// window thread shows the merge.
+void MeasureMerge(CountFigures& out)
+{
+    WaitForSaves();
+    const std::vector<uint8_t> ours = ReadFileBytes(Settings.DataFile);
+    std::vector<StoredNote> theirs = DecodeNotes(ours.data(), ours.size()).notes;
+    theirs[0].extras.versions = NewUniqueId() + theirs[0].extras.versions;
+    for (size_t i = 0; i < theirs.size(); i += theirs.size() / 10)
+        theirs[i].text += " (z jiného počítače)";
+    const std::vector<uint8_t> bytes = EncodeNotes(theirs);
+    WriteFileBytes(Settings.DataFile, bytes);
+    LookAtDataFile();
+    WaitForLooks();
+    MSG merged = {};
+    out.mergeFound.Add(TimeMs([&] {
+        LookAtDataFile();
+        while (!PeekMessageA(&merged, g_hMainWnd, WM_NOTES_MERGED, WM_NOTES_MERGED, PM_REMOVE))
+            Sleep(0);
+    }));
+    out.mergeShown.Add(TimeMs([&] { DispatchMessageA(&merged); }));
+    WaitForSaves();
+    PumpPending();
+    if (ReadFileBytes(Settings.DataFile) != bytes)
+        out.Remark("the merge wrote the file again though it showed what the file holds");
+}
+
 void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWND floorMain)
 {
     const std::vector<StoredNote> notes = MakeBenchNotes(out.count, Text);
@@ -234,7 +266,8 @@ void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWN
         for (int i = 0; i < Notes.count; ++i)
             loaded.push_back(DescribeMark(Notes.items[i].hwnd));
         PumpPending();
-        out.save.Add(TimeMs([] { SaveNotes(); }));
+        // As "&Uložit memovky" does it: written, though nothing changed.
+        out.save.Add(TimeMs([] { SaveNotes(SaveKind::COMMAND, true); }));
         if (ReadFileBytes(Settings.DataFile) != bytes)
             out.Remark("SaveNotes wrote other bytes than were loaded");
         // The automatic save after a mark is dropped: the whole collection compared and written;
@@ -251,6 +284,8 @@ void MeasureInProcess(CountFigures& out, int runs, const TempFolder& folder, HWN
                 out.Remark("the automatic save wrote nothing after a mark was moved");
             out.autoUnchanged.Add(TimeMs([mark] { SaveAfterChange(CHANGE_MOVED, mark); }));
         }
+        if (Notes.count >= 10)
+            MeasureMerge(out);
         DestroyAllNotes();
         PumpPending();
 
@@ -345,6 +380,13 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
         printf("%5d  %21.3f %15.3f %14.3f\n", f.count, f.autoSave.Median(), f.autoWritten.Median(),
                f.autoUnchanged.Median());
 
+    printf("\nTen texts changed on another computer: read, decoded and merged by the writer thread, and\n"
+           "shown by the window thread (ms)\n");
+    printf("notes   found and merged   shown: window thread\n");
+    for (const CountFigures& f : all)
+        if (!f.mergeShown.values.empty())
+            printf("%5d  %17.3f %21.3f\n", f.count, f.mergeFound.Median(), f.mergeShown.Median());
+
     printf("\nDecoding without windows, DecodeNotes (ms)\n");
     printf("notes   DecodeNotes\n");
     for (const CountFigures& f : all)
@@ -372,6 +414,8 @@ void PrintTable(const std::vector<CountFigures>& all, int runs)
                Verdict(f.decode.Median() < 5.0));
         printf("  automatic save%9.3f ms                     (under 16 ms)    %s\n", f.autoSave.Median(),
                Verdict(f.autoSave.Median() < 16.0));
+        printf("  merge shown   %9.3f ms                     (under 20 ms)    %s\n", f.mergeShown.Median(),
+               Verdict(f.mergeShown.Median() < 20.0));
     }
     bool anyRemark = false;
     for (const CountFigures& f : all)

@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "storage/data_file.h"
 #include "notes/note_store.h"
+#include "storage/folder_watch.h"
 #include "storage/settings.h"
 #include "tests/support/poll.h"
 #include <shellapi.h>
@@ -90,6 +91,7 @@ void EndProgramInProcess()
 {
     HidePopup();
     SetTrayTipLine("");
+    StopFolderWatch();
     EndSaves();
     StopSaveWriter();
     DestroyAllNotes();
