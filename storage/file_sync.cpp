@@ -53,7 +53,8 @@ bool SameCollection(const std::vector<StoredNote>& a, const std::vector<StoredNo
 void MakeMerge(MergeJob& job, const std::vector<uint8_t>& mine)
 {
     job.mine = mine;
-    const std::vector<StoredNote> my = DecodeNotes(mine.data(), mine.size()).notes;
+    job.mineNotes = DecodeNotes(mine.data(), mine.size()).notes;
+    const std::vector<StoredNote>& my = job.mineNotes;
     const std::string versions = job.theirs.empty() ? std::string() : job.theirs[0].extras.versions;
     bool known = false;
     const std::vector<StoredNote>& base = BaseFor(versions, &known);

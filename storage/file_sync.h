@@ -19,6 +19,7 @@ struct MergeJob {
     ChangedFile file;                   // as read
     std::vector<StoredNote> theirs;
     std::vector<uint8_t> mine;          // this run's notes it was merged with
+    std::vector<StoredNote> mineNotes;  // ... decoded
     MergedNotes merged;
     bool changesMine = false;           // the windows must change
     bool changesFile = false;           // the file must be written

@@ -66,6 +66,11 @@ void GiveIdentities(std::vector<StoredNote>& theirs, const std::vector<StoredNot
 
 } // namespace
 
+bool SameNoteText(const StoredNote& a, const StoredNote& b)
+{
+    return SameText(a, b);
+}
+
 bool SameNote(const StoredNote& a, const StoredNote& b)
 {
     return SamePlace(a, b) && a.color == b.color && SameText(a, b) && SameTime(a, b);

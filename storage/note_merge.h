@@ -30,5 +30,6 @@ struct MergedNotes {
 MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<StoredNote>& mine,
                        std::vector<StoredNote> theirs, const std::function<std::string()>& newId);
 
-// Whether two notes say the same in every field the other side can change.
+// Whether two notes say the same in every field the other side can change; in their text.
 bool SameNote(const StoredNote& a, const StoredNote& b);
+bool SameNoteText(const StoredNote& a, const StoredNote& b);
