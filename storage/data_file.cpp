@@ -166,19 +166,11 @@ static void SettleBackup(const std::string& backup, DataFileWrite& outcome)
 // "~syncthing~notes.bin.tmp", "notes.bin.~tmp" …): while one is there, the file is not whole yet.
 static bool SyncEngineWrites()
 {
-    const std::string folder = FolderPartOf(Settings.DataFile);
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*notes.bin*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool writing = false;
-    do
-        writing = writing || lstrcmpiA(entry.cFileName, DATA_FILE_NAME + 1) != 0;
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return writing;
+    for (const WIN32_FIND_DATAA& entry : FindEntries(FolderPartOf(Settings.DataFile) + "*notes.bin*"))
+        if (lstrcmpiA(entry.cFileName, DATA_FILE_NAME + 1) != 0)
+            return true;
+    return false;
 }
-
 
 // The names KeepFileAside gives: notes-YYYY-MM-DD-hh-mm-ss[-N], notes-N (the stem after "notes-").
 static bool IsKeptStem(const std::string& stem)
@@ -195,12 +187,10 @@ static bool IsKeptStem(const std::string& stem)
 std::vector<std::string> FindConflictCopies()
 {
     std::vector<std::string> copies;
-    const std::string folder = FolderPartOf(Settings.DataFile);
-    WIN32_FIND_DATAA entry;
-    HANDLE search = Settings.DataFile[0] ? FindFirstFileA((folder + "notes*.bin").c_str(), &entry) : INVALID_HANDLE_VALUE;
-    if (search == INVALID_HANDLE_VALUE)
+    if (!Settings.DataFile[0])
         return copies;
-    do {
+    const std::string folder = FolderPartOf(Settings.DataFile);
+    for (const WIN32_FIND_DATAA& entry : FindEntries(folder + "notes*.bin")) {
         std::string name = entry.cFileName;
         CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() < 10 || name.compare(name.size() - 4, 4, ".bin"))
@@ -209,8 +199,7 @@ std::vector<std::string> FindConflictCopies()
         if (stem.compare(0, 20, "notes.sync-conflict-") == 0 || stem.find("conflicted copy") != std::string::npos
             || (stem.compare(0, 6, "notes-") == 0 && !IsKeptStem(stem.substr(6))))
             copies.push_back(folder + entry.cFileName);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    }
     return copies;
 }
 

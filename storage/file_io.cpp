@@ -5,7 +5,6 @@
 
 DWORD g_dataFileRetryMs = DATA_FILE_RETRY_MS;
 
-
 static DWORD LastErrorUnless(BOOL done)
 {
     return done ? ERROR_SUCCESS : GetLastError();
@@ -212,15 +211,26 @@ DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, st
     return error;
 }
 
+std::vector<WIN32_FIND_DATAA> FindEntries(const std::string& pattern)
+{
+    std::vector<WIN32_FIND_DATAA> entries;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return entries;
+    do
+        if (lstrcmpA(entry.cFileName, ".") != 0 && lstrcmpA(entry.cFileName, "..") != 0)
+            entries.push_back(entry);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return entries;
+}
+
 std::vector<std::string> FindTemporaryFiles(const char* path)
 {
     const std::string folder = FolderPartOf(path);
     std::vector<std::string> found;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*.tmp").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do {
+    for (const WIN32_FIND_DATAA& entry : FindEntries(folder + "*.tmp")) {
         // Exactly the names a save gives (the pattern also meets short 8.3 names of others).
         unsigned number = 0;
         char tail = 0;
@@ -230,8 +240,7 @@ std::vector<std::string> FindTemporaryFiles(const char* path)
                        && name == TemporaryPath(folder, number);
         if ((ours || lstrcmpiA(entry.cFileName, "notes.tmp") == 0) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             found.push_back(name);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    }
     return found;
 }
 

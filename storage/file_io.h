@@ -59,6 +59,8 @@ DWORD CreateTemporaryFile(const char* path, std::string& name);
 // file that could not be written whole is deleted, one written whole is not.
 DWORD WriteTemporaryFile(const char* path, const std::vector<uint8_t>& bytes, std::string& name,
                          FileIdentity& identity);
+// What a search of pattern ("folder\\*.tmp") finds, "." and ".." not among it.
+std::vector<WIN32_FIND_DATAA> FindEntries(const std::string& pattern);
 // Temporary files of a save of this program beside path, the old fixed "notes.tmp" included.
 std::vector<std::string> FindTemporaryFiles(const char* path);
 
