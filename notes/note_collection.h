@@ -1,13 +1,9 @@
 // Every note's record, in order of addition; a note is always found by its window.
 #pragma once
+#include "storage/note_codec.h"
 #include <windows.h>
 #include <cstdint>
 #include <string>
-
-enum : BYTE {
-    NOTE_PACKED = 1,        // shown as a mark
-    NOTE_EXPANDED = 16,     // shown as a full note window
-};
 
 // Local time of a note's creation, to the minute; stored as these ten bytes.
 struct NoteTime {
@@ -28,8 +24,8 @@ struct NoteRecord {
     char name[32];
     int32_t x;              // where the mark goes whenever the note is packed
     int32_t y;
-    char id[16];            // the note's identity on every computer (NOTE_ID_SIZE bytes), given
-                            // at its creation or kept from the file
+    char id[NOTE_ID_SIZE];  // the note's identity on every computer, given at its creation or
+                            // kept from the file
 };
 
 struct NoteCollection {

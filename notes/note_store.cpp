@@ -150,29 +150,32 @@ void SaveNotesIfChanged()
         Remember(save, texts);
 }
 
+HWND AddStoredNote(const StoredNote& stored)
+{
+    if (!AddNoteW(stored.x, stored.y, NoteTextOf(stored).c_str(), NOTE_PACKED))
+        return nullptr;
+    const NoteRecord& note = Notes.items[Notes.count - 1];
+    SetNoteColor(note.hwnd, stored.color);
+    SetNoteTime(note.hwnd, { stored.year, stored.month, stored.day, stored.hour, stored.minute });
+    // Without one of its own (an older file), it keeps the one it was given, from its first save.
+    SetNoteId(note.hwnd, stored.extras.id);
+    // The text is the file's (an edit box made with a text may call itself modified).
+    SendMessageW(note.hwndEdit, EM_SETMODIFY, FALSE, 0);
+    return note.hwnd;
+}
+
 // Makes the stored notes; false when the program began to end meanwhile (a box of a note that
 // could not be made let a close through).
 static bool MakeNotes(const DecodedNotes& decoded)
 {
     size_t made = 0;
-    for (const StoredNote& stored : decoded.notes) {
-        if (SavingEnded() || !AddNoteW(stored.x, stored.y, NoteTextOf(stored).c_str(), NOTE_PACKED))
-            break;
-        HWND window = Notes.items[Notes.count - 1].hwnd;
-        SetNoteColor(window, stored.color);
-        SetNoteTime(window, { stored.year, stored.month, stored.day, stored.hour, stored.minute });
-        // Without one of its own (an older file), it keeps the one it was given, from its first save.
-        SetNoteId(window, stored.extras.id);
+    while (made < decoded.notes.size() && !SavingEnded() && AddStoredNote(decoded.notes[made]))
         ++made;
-    }
     if (SavingEnded())
         return false;
     // What did not become a note is still only in the file: the first save keeps the file aside.
     if (!decoded.whole || made < decoded.notes.size())
         DataFileReadInPart();
-    // The texts are those of the file (an edit box made with a text may call itself modified).
-    for (int i = 0; i < Notes.count; ++i)
-        SendMessageW(Notes.items[i].hwndEdit, EM_SETMODIFY, FALSE, 0);
     return true;
 }
 

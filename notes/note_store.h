@@ -22,6 +22,9 @@ void SaveNotesIfChanged();
 std::vector<uint8_t> CollectionBytes();
 // Clears the modify flags of the texts that the newest save has put on disk; on WM_SAVE_DONE.
 void MarkTextsSaved();
+// A mark made of a stored note, with its text, colour, time and identity, its text unchanged; null
+// when it could not be made (after a box).
+HWND AddStoredNote(const StoredNote& stored);
 // 1 when the file was read, 0 when there is none (silent) or it cannot be read. A file that exists
 // but cannot be read is reported once ("Nelze načíst datový soubor"); the first save that can
 // replace it keeps it aside. What unfinished saves left is dealt with first, and the first file it

@@ -11,18 +11,6 @@
 #include <unordered_map>
 #include <vector>
 
-static void MakeNote(const StoredNote& note)
-{
-    if (!AddNoteW(note.x, note.y, NoteTextOf(note).c_str(), NOTE_PACKED))
-        return;
-    HWND window = Notes.items[Notes.count - 1].hwnd;
-    SetNoteColor(window, note.color);
-    SetNoteTime(window, { note.year, note.month, note.day, note.hour, note.minute });
-    SetNoteId(window, note.extras.id);
-    SendMessageW(Notes.items[Notes.count - 1].hwndEdit, EM_SETMODIFY, FALSE, 0);
-    RedrawNow(window);
-}
-
 // A note open here keeps its window where it is; its text is the merge's, which keeps what the
 // user changed here.
 static void UpdateNote(HWND window, const StoredNote& was, const StoredNote& note)
@@ -99,9 +87,10 @@ static void ShowNotes(const std::vector<StoredNote>& notes, const std::vector<St
     for (const StoredNote& note : notes) {
         const auto was = shown.find(note.extras.id);
         const auto at = index.find(note.extras.id);
-        if (was == shown.end() || at == index.end())
-            MakeNote(note);
-        else if (!SameNote(*was->second, note))
+        if (was == shown.end() || at == index.end()) {
+            if (HWND made = AddStoredNote(note))
+                RedrawNow(made);
+        } else if (!SameNote(*was->second, note))
             UpdateNote(Notes.items[at->second].hwnd, *was->second, note);
     }
     Reorder(notes);

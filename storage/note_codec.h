@@ -25,6 +25,12 @@ struct NoteExtras {
 
 constexpr size_t NOTE_ID_SIZE = 16;
 
+// A note's state, as stored and as its record holds it.
+enum : uint8_t {
+    NOTE_PACKED = 1,        // shown as a mark
+    NOTE_EXPANDED = 16,     // shown as a full note window
+};
+
 struct StoredNote {
     int32_t x = 0;
     int32_t y = 0;

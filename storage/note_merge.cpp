@@ -88,8 +88,8 @@ MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<St
     // A note both sides have: each part from the side that changed it.
     auto both = [&](const StoredNote& my, const StoredNote& their, const StoredNote* was) {
         StoredNote note = my;
-        const bool open = my.state == 16;   // a full note stands where its window is
-        if (!open && (was ? SamePlace(my, *was) : false))
+        const bool open = my.state == NOTE_EXPANDED;    // a full note stands where its window is
+        if (!open && was && SamePlace(my, *was))
             TakePlace(note, their);
         if (was && my.color == was->color)
             note.color = their.color;
@@ -101,7 +101,7 @@ MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<St
                 copy.extras.id = newId();
                 copy.x = my.x + BESIDE;
                 copy.y = my.y;
-                copy.state = 1;
+                copy.state = NOTE_PACKED;
                 beside.push_back(copy);
             }
         }
@@ -116,7 +116,7 @@ MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<St
         } else if (!was || !SameNote(their, *was)) {
             // Added there, or deleted here but changed there: it stays, as a mark.
             StoredNote note = their;
-            note.state = 1;
+            note.state = NOTE_PACKED;
             merged.notes.push_back(note);
         }
     }
