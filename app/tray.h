@@ -6,7 +6,6 @@
 
 #define TRAY_ICON_ID 1
 
-
 // Adds the icon, or refreshes it where it is there already (also after the taskbar restarted,
 // "TaskbarCreated"). 1 when the icon is there; 0 after the error box.
 int AddTrayIcon();

@@ -5,7 +5,6 @@
 COLORREF CustomColours[16];
 char BrowseStartFolder[MAX_PATH];
 
-
 COLORREF ChooseColour(COLORREF initial, HWND owner)
 {
     CHOOSECOLORA cc;

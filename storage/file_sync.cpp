@@ -6,19 +6,24 @@
 // Conflict copies that do not decode whole, by name and identity: left to the user, read once.
 static std::set<std::pair<std::string, ULONGLONG>> Unreadable;
 
+static ULONGLONG WrittenOf(const FileIdentity& identity)
+{
+    return (static_cast<ULONGLONG>(identity.written.dwHighDateTime) << 32) | identity.written.dwLowDateTime;
+}
+
 static bool ReadConflictCopy(const std::string& path, MergeJob& job)
 {
+    // Not read again at every look until it changes.
+    FileIdentity identity;
+    if (IdentityOf(path, identity) != ERROR_SUCCESS || Unreadable.count({ path, WrittenOf(identity) }))
+        return false;
     bool cut = false;
     if (RetryWhileHeld([&] { return ReadFileOnce(path, g_maxDataFileSize, job.file.bytes, cut, &job.file.identity); })
         != ERROR_SUCCESS)
         return false;
-    const ULONGLONG written = (static_cast<ULONGLONG>(job.file.identity.written.dwHighDateTime) << 32)
-                            | job.file.identity.written.dwLowDateTime;
-    if (Unreadable.count({ path, written }))
-        return false;
     const DecodedNotes decoded = DecodeNotes(job.file.bytes.data(), job.file.bytes.size());
     if (cut || !decoded.whole) {
-        Unreadable.insert({ path, written });
+        Unreadable.insert({ path, WrittenOf(job.file.identity) });
         return false;
     }
     job.copy = path;
@@ -26,14 +31,14 @@ static bool ReadConflictCopy(const std::string& path, MergeJob& job)
     return true;
 }
 
-bool FindChange(MergeJob& job, bool settle, bool copiesToo)
+bool FindChange(MergeJob& job, bool settle)
 {
     job = MergeJob();
     if (LookForChange(job.file, settle)) {
         job.theirs = DecodeNotes(job.file.bytes.data(), job.file.bytes.size()).notes;
         return true;
     }
-    if (copiesToo)
+    if (settle)
         for (const std::string& copy : FindConflictCopies())
             if (ReadConflictCopy(copy, job))
                 return true;
@@ -57,7 +62,7 @@ void MakeMerge(MergeJob& job, const std::vector<uint8_t>& mine)
     const std::vector<StoredNote>& my = job.mineNotes;
     const std::string versions = job.theirs.empty() ? std::string() : job.theirs[0].extras.versions;
     bool known = false;
-    const std::vector<StoredNote>& base = BaseFor(versions, &known);
+    const std::vector<StoredNote>& base = BaseFor(versions, known);
     // A conflict copy of no version this run knows has nothing in common with it: nothing in it
     // counts as deleted.
     job.merged = MergeNotes(job.copy.empty() || known ? &base : nullptr, my, job.theirs, NewUniqueId);

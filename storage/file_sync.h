@@ -25,8 +25,9 @@ struct MergeJob {
     bool changesFile = false;           // the file must be written
 };
 
-// Finds a change made elsewhere: notes.bin first, then (copiesToo) a conflict copy. Writer thread.
-bool FindChange(MergeJob& job, bool settle = true, bool copiesToo = true);
+// Finds a change made elsewhere: notes.bin first, then, at a look of the folder watch (settle:
+// read once it has stayed so from one look to the next), a conflict copy. Writer thread.
+bool FindChange(MergeJob& job, bool settle);
 // Merges what was found with mine (the newest notes handed over, without versions).
 void MakeMerge(MergeJob& job, const std::vector<uint8_t>& mine);
 // The window thread shows the merge: notes.bin becomes what this run knows, a conflict copy goes

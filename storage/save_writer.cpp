@@ -63,6 +63,21 @@ static void Unlocked(F f)
     AcquireSRWLockExclusive(&Writer.lock);
 }
 
+// The newest notes: handed over as save number (0: made at the start, or shown by a merge), and
+// whether they are on disk or on their way.
+static void SetNewest(std::vector<uint8_t> bytes, unsigned number, bool holds)
+{
+    Writer.newest = std::move(bytes);
+    Writer.newestNumber = number;
+    Writer.holds = holds;
+}
+
+// Every save handed over has ended.
+static bool Idle()
+{
+    return Writer.ended == Writer.handed;
+}
+
 static void WaitUntil(const std::function<bool()>& done)
 {
     while (!done())
@@ -150,7 +165,7 @@ static void Look(bool settle)
     const std::vector<uint8_t> mine = Writer.newest;
     Writer.looking = true;
     Unlocked([&] {
-        if ((found = FindChange(job, settle, settle)))
+        if ((found = FindChange(job, settle)))
             MakeMerge(job, mine);
     });
     Writer.looking = false;
@@ -234,9 +249,7 @@ unsigned SaveBytes(std::vector<uint8_t> bytes, SaveKind kind)
     WriterLock lock;
     StartWriter();
     const unsigned number = Writer.waiting = ++Writer.handed;
-    Writer.newest = bytes;
-    Writer.newestNumber = number;
-    Writer.holds = true;
+    SetNewest(bytes, number, true);
     Writer.bytes = std::move(bytes);
     Writer.kind = kind;
     // Without a writer the window thread does the file work itself, as it waits anyway.
@@ -264,11 +277,9 @@ bool SaveWritten(unsigned number)
 void RememberUntouched(const std::vector<uint8_t>& bytes, const std::string& versions)
 {
     WriterLock lock;
-    WaitUntil([] { return Writer.ended == Writer.handed; });
+    WaitUntil(Idle);
     StartVersions(DecodeNotes(bytes.data(), bytes.size()).notes, versions);
-    Writer.newest = bytes;
-    Writer.newestNumber = 0;
-    Writer.holds = true;
+    SetNewest(bytes, 0, true);
 }
 
 void ReportSavesTo(HWND window, UINT message, UINT merged)
@@ -292,16 +303,16 @@ bool SavingEnded()
 void WaitForSaves()
 {
     WriterLock lock;
-    WaitUntil([] { return Writer.ended == Writer.handed; });
+    WaitUntil(Idle);
 }
 
 bool WaitForSavesOrMerge()
 {
     WriterLock lock;
     WaitUntil([] {
-        return Writer.ended == Writer.handed || (Writer.merging && !Writer.remerge && !Writer.looking);
+        return Idle() || (Writer.merging && !Writer.remerge && !Writer.looking);
     });
-    return Writer.ended != Writer.handed;
+    return !Idle();
 }
 
 void DropMerge()
@@ -340,14 +351,13 @@ void ResetSaves()
         Writer.merging = Writer.remerge = false;
         Writer.job = MergeJob();
         WakeConditionVariable(&Writer.work);
-        WaitUntil([] { return !Writer.looking && (Writer.ended == Writer.handed || Writer.merging); });
-    } while (Writer.ended != Writer.handed || Writer.merging);
-    Writer.newest.clear();
-    Writer.holds = false;
+        WaitUntil([] { return !Writer.looking && (Idle() || Writer.merging); });
+    } while (!Idle() || Writer.merging);
+    SetNewest({}, 0, false);
     Writer.failureTold = false;
     for (SaveNews& news : Writer.news)
         news = {};
-    Writer.lookWanted = Writer.merging = Writer.remerge = Writer.concluding = false;
+    Writer.lookWanted = Writer.concluding = false;
     Writer.job = MergeJob();
     Ended = false;
 }
@@ -388,9 +398,7 @@ bool TakeMerge(MergeJob& job)
 void RemergeWith(std::vector<uint8_t> mine)
 {
     WriterLock lock;
-    Writer.newest = std::move(mine);
-    Writer.newestNumber = 0;
-    Writer.holds = false;
+    SetNewest(std::move(mine), 0, false);
     Writer.remerge = true;
     WakeConditionVariable(&Writer.work);
 }
@@ -403,11 +411,8 @@ void ConcludeMerge(std::vector<uint8_t> shown)
         write = Writer.job.changesFile;
         Writer.merging = false;
         Writer.concluding = true;
-        if (!write) {
-            Writer.newest = shown;
-            Writer.newestNumber = 0;
-            Writer.holds = true;
-        }
+        if (!write)
+            SetNewest(shown, 0, true);
         WakeConditionVariable(&Writer.work);
     }
     // Written after the conclusion, which the writer does first: the file it replaces is known.

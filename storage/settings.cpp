@@ -153,7 +153,7 @@ int SaveSettings()
 // Each kept file on a line of its own.
 static const char UNTOLD_KEPT_FILES[] = "KeptFiles";
 
-int AddUntoldKeptFile(const std::string& path)
+void AddUntoldKeptFile(const std::string& path)
 {
     OpenSettingsKey(nullptr);
     char known[SETTINGS_TEXT_SIZE] = "";
@@ -164,7 +164,7 @@ int AddUntoldKeptFile(const std::string& path)
         files.erase(0, files.find('\n') + 1);
     WriteSettingString(UNTOLD_KEPT_FILES, files.c_str());
     CloseSettingsKey();
-    return TakeSettingsFailures();
+    TakeSettingsFailures();
 }
 
 std::string TakeUntoldKeptFiles()

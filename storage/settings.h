@@ -26,8 +26,9 @@ int SaveSettings();
 int TakeSettingsFailures();
 
 // Files kept aside where nothing could name them (the end of the session): the next start names
-// them. The add returns its failed steps; the take forgets them and returns them a line each.
-int AddUntoldKeptFile(const std::string& path);
+// them. A failed step of the add has nowhere to be told; the take forgets them and returns them a
+// line each.
+void AddUntoldKeptFile(const std::string& path);
 std::string TakeUntoldKeptFiles();
 
 int OpenSettingsKey(const char* subkey);

@@ -1,5 +1,6 @@
 #include "storage/versions.h"
 #include <windows.h>
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -47,19 +48,16 @@ void StartVersions(const std::vector<StoredNote>& notes, const std::string& vers
     Know(VersionAt(versions, 0), notes);
 }
 
-const std::vector<StoredNote>& BaseFor(const std::string& versions, bool* known)
+const std::vector<StoredNote>& BaseFor(const std::string& versions, bool& known)
 {
+    known = true;
     for (size_t i = 0; i < Length(versions); ++i) {
         const std::string version = VersionAt(versions, i);
         for (auto it = Versions.known.rbegin(); it != Versions.known.rend(); ++it)
-            if (it->first == version) {
-                if (known)
-                    *known = true;
+            if (it->first == version)
                 return it->second;
-            }
     }
-    if (known)
-        *known = false;
+    known = false;
     return Versions.last;
 }
 
@@ -105,9 +103,4 @@ void TakeOverVersions(const std::vector<StoredNote>& notes, const std::string& v
     Versions.chain = Interleave(versions, Versions.chain);
     Versions.last = notes;
     Know(VersionAt(versions, 0), notes);
-}
-
-const std::string& RunVersions()
-{
-    return Versions.chain;
 }

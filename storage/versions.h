@@ -22,7 +22,7 @@ void StartVersions(const std::vector<StoredNote>& notes, const std::string& vers
 // The notes a file of those versions came from: the newest of them this run knows; else the notes
 // of the file this run last read or wrote (a file without versions, from an older program).
 // known: whether the versions met one this run knows.
-const std::vector<StoredNote>& BaseFor(const std::string& versions, bool* known = nullptr);
+const std::vector<StoredNote>& BaseFor(const std::string& versions, bool& known);
 // Puts the versions of a file about to be written on its first note: a new version before the
 // run's chain. Returned, for WroteVersion once the file is on disk.
 std::string StampNewVersion(std::vector<StoredNote>& notes);
@@ -31,5 +31,3 @@ void WroteVersion(const std::vector<StoredNote>& notes, const std::string& versi
 // This run has taken over a file of these notes and versions: its notes are known, and the run's
 // chain holds both.
 void TakeOverVersions(const std::vector<StoredNote>& notes, const std::string& versions);
-// The chain of the run.
-const std::string& RunVersions();
