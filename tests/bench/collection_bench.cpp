@@ -31,26 +31,11 @@ int WINAPI CountBox(HWND, LPCSTR text, LPCSTR, UINT)
     return IDOK;
 }
 
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Milliseconds(const std::function<void()>& work)
-{
-    const double start = Now();
-    work();
-    return Now() - start;
-}
-
 void* TimedRealloc(void* block, size_t bytes)
 {
-    const double start = Now();
+    const double start = NowMs();
     void* result = std::realloc(block, bytes);
-    reallocMs += Now() - start;
+    reallocMs += NowMs() - start;
     return result;
 }
 
@@ -100,17 +85,17 @@ void Measure(const char* name, BYTE state)
     std::vector<double> adds, addReallocs, lookups, removals, removalReallocs;
     for (int run = 0; run < runs; ++run) {
         reallocMs = 0;
-        adds.push_back(Milliseconds([&] { AddMany(state); }));
+        adds.push_back(TimeMs([&] { AddMany(state); }));
         addReallocs.push_back(reallocMs);
         // Every accessor scans from the front: the last note is the slowest to find.
         HWND last = Notes.items[Notes.count - 1].hwnd;
-        lookups.push_back(Milliseconds([&] {
+        lookups.push_back(TimeMs([&] {
             for (int i = 0; i < noteCount; ++i)
                 SetNoteArmed(last, 1);
         }));
         // From the front, so that every removal moves all later records.
         reallocMs = 0;
-        removals.push_back(Milliseconds([] {
+        removals.push_back(TimeMs([] {
             while (Notes.count > 0)
                 DestroyWindow(Notes.items[0].hwnd);
         }));
@@ -126,7 +111,7 @@ void Measure(const char* name, BYTE state)
     // The collection's own share of removal: records only, windows afterwards.
     AddMany(state);
     std::vector<HWND> windows = NoteWindows();
-    const double records = Milliseconds([&] {
+    const double records = TimeMs([&] {
         for (HWND window : windows)
             RemoveNote(window);
     });
@@ -136,7 +121,7 @@ void Measure(const char* name, BYTE state)
     Report("RemoveNote alone, first to last (one run)", { records });
 
     AddMany(state);
-    Report("DestroyAllNotes (one run)", { Milliseconds(DestroyAllNotes) });
+    Report("DestroyAllNotes (one run)", { TimeMs(DestroyAllNotes) });
     ExpectEmpty();
 }
 

@@ -73,16 +73,6 @@ struct CountFigures {
     }
 };
 
-double TimeMs(const std::function<void()>& action)
-{
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&before);
-    action();
-    QueryPerformanceCounter(&after);
-    return 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 std::string OwnPath()
 {
     char path[MAX_PATH];

@@ -43,18 +43,6 @@ const DWORD KEY_DELAY_MS = 80;
 const DWORD PAUSES_MS[] = { 2000, 1500, 2500, 1800, 2200 };
 const char TYPED_TEXT[] = "nakoupit mleko a chleba zavolat domu poslat fakturu zalit kytky ";
 
-double NowMs()
-{
-    static const double msPerTick = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return 1000.0 / static_cast<double>(frequency.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * msPerTick;
-}
-
 struct Probe {
     double at, ms;   // when it was sent (ms since typing began), how long the answer took
 };

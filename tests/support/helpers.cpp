@@ -1,5 +1,7 @@
 #include "tests/support/helpers.h"
 #include "tests/support/poll.h"
+#include "storage/file_io.h"
+#include "storage/note_text.h"
 #include "storage/settings.h"
 #include <shellapi.h>
 #include <cstdio>
@@ -17,21 +19,13 @@ TempFolder::TempFolder()
 
 static void RemoveTree(const std::string& folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string full = folder + "\\" + name;
-            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                DeleteFileA(full.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    for (const WIN32_FIND_DATAA& found : FindEntries(folder + "\\*")) {
+        std::string full = folder + "\\" + found.cFileName;
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(full);
+        else
+            DeleteFileA(full.c_str());
     }
     RemoveDirectoryA(folder.c_str());
 }
@@ -65,16 +59,8 @@ std::vector<uint8_t> Plain(const std::vector<uint8_t>& bytes)
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    for (const WIN32_FIND_DATAA& found : FindEntries(folder + "\\*"))
+        names.push_back(found.cFileName);
     return names;
 }
 
@@ -237,8 +223,7 @@ static std::string NewHostTempFile()
          + std::to_string(InterlockedIncrement(&serial));
 }
 
-// The same file as Wine's drive Z: shows it.
-static std::string WindowsPathOfHostFile(const std::string& path)
+std::string WindowsPathOfHostFile(const std::string& path)
 {
     std::string windowsPath = "Z:" + path;
     for (char& c : windowsPath)
@@ -369,13 +354,7 @@ std::string ProgramPath()
 
 std::string Narrow(const wchar_t* text, int length)
 {
-    int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, length, &narrow[0], size, nullptr, nullptr);
-    if (length < 0 && !narrow.empty())
-        narrow.pop_back();
-    return narrow;
+    return CodePageText(length < 0 ? std::wstring(text) : std::wstring(text, static_cast<size_t>(length)));
 }
 
 bool TrayIconPresent(HWND owner)

@@ -49,6 +49,8 @@ RECT WindowRect(HWND window);
 constexpr DWORD ANY_PROCESS = 0xFFFFFFFF;
 std::vector<HWND> TopWindows(DWORD processId, const char* className, bool visibleOnly = true);
 
+// The same file of the machine running Wine as Wine's drive Z: shows it.
+std::string WindowsPathOfHostFile(const std::string& path);
 // Runs a shell command of the host (not a Windows program) and waits until it is done, or
 // false when it is not done within the time.
 bool RunNative(const std::string& shellCommand, DWORD timeoutMs = 10000);

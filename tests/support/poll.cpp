@@ -52,3 +52,22 @@ void DrainQuitMessage()
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 }
+
+double NowMs()
+{
+    static const double msPerTick = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return 1000.0 / static_cast<double>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * msPerTick;
+}
+
+double TimeMs(const std::function<void()>& action)
+{
+    const double start = NowMs();
+    action();
+    return NowMs() - start;
+}

@@ -18,3 +18,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = DEFAULT_WAIT
 void PumpFor(DWORD ms);
 // Removes a WM_QUIT left by a destroyed main window, so that later modal loops run.
 void DrainQuitMessage();
+
+// A clock for benchmarks, in milliseconds from an arbitrary start.
+double NowMs();
+// How long action took, in milliseconds.
+double TimeMs(const std::function<void()>& action);

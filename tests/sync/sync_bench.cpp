@@ -46,14 +46,6 @@ DWORD WINAPI DragOnB(void* what)
     return 0;
 }
 
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // The time of one change: -1 where it did not show within a minute.
 double MeasureChange(const RunningProgram& program, int x, int y)
 {
@@ -62,12 +54,12 @@ double MeasureChange(const RunningProgram& program, int x, int y)
     Drag drag = { x, y };
     HANDLE thread = CreateThread(nullptr, 0, DragOnB, &drag, 0, nullptr);
     double saved = 0, shown = 0;
-    const double limit = Now() + 60000;
-    while (!shown && Now() < limit) {
+    const double limit = NowMs() + 60000;
+    while (!shown && NowMs() < limit) {
         if (!saved && LastWrite(fileB) != before)
-            saved = Now();
+            saved = NowMs();
         if (saved && MarkAt(program, x, y))
-            shown = Now();
+            shown = NowMs();
         PumpUntil([] { return false; }, 5);
     }
     WaitForSingleObject(thread, INFINITE);

@@ -33,11 +33,7 @@ bool RunScript(const std::string& command, DWORD timeoutMs)
 
 std::string DataFolder(SyncSide side)
 {
-    std::string path = "Z:" + SharedFolder(side) + "/Memovky";
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return WindowsPathOfHostFile(SharedFolder(side) + "/Memovky");
 }
 
 bool StartSyncPair()

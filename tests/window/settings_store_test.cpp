@@ -1,5 +1,6 @@
 // The settings in the registry: defaults, each stored value read back, writing, and failures.
 #include "app/message_boxes.h"
+#include "storage/note_text.h"
 #include "storage/settings.h"
 #include "tests/support/app_fixture.h"
 #include <cstring>
@@ -27,12 +28,7 @@ std::vector<uint8_t> StoredBytes(const char* name)
 // An ANSI text in the form the registry keeps it: UTF-16, exactly its characters.
 std::vector<uint8_t> Utf16Bytes(const std::string& text)
 {
-    std::vector<uint8_t> bytes;
-    if (text.empty())
-        return bytes;
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    const std::wstring wide = WideText(text);
     auto* raw = reinterpret_cast<const uint8_t*>(wide.data());
     return std::vector<uint8_t>(raw, raw + wide.size() * sizeof(wchar_t));
 }
