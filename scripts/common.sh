@@ -82,13 +82,32 @@ start_xvfb() {
   return 1
 }
 
+# One Wine command of a set-up, its output in LOG. A failure names the command and shows the
+# output, so that a CI log says which step failed and why, and is tried once more: a fresh CI
+# machine once failed here (exit code 53) where no other did. (No wait for the wineserver: the
+# session's own one stays.)
+wine_step() {
+  local log_file=$1 status=0
+  shift
+  "$@" >"$log_file" 2>&1 </dev/null || status=$?
+  [ "$status" -eq 0 ] && return 0
+  log "'$*' ended with exit code $status; its output ($log_file):"
+  tail -n 20 "$log_file" >&2
+  status=0
+  "$@" >>"$log_file" 2>&1 </dev/null || status=$?
+  [ "$status" -eq 0 ] && { log "'$*' passed at the second try"; return 0; }
+  log "'$*' failed again with exit code $status"
+  tail -n 20 "$log_file" >&2
+  return "$status"
+}
+
 # Creates a Wine prefix once; later calls find it ready.
 ensure_prefix() {
   local prefix=$1
   if [ ! -f "$prefix/system.reg" ]; then
     log "creating Wine prefix $prefix"
     mkdir -p "$prefix"
-    wineboot -i >/dev/null 2>&1
+    wine_step "$prefix.init.log" wineboot -i
     wineserver -w
   fi
   # Debian's Wine does not look into its own font folder: without these, dialogs get a wider
@@ -117,14 +136,14 @@ start_wine_session() {
   ensure_prefix "$prefix"
   # Every program shares one virtual desktop, as on Windows; Wine then draws the frames itself
   # and never waits for a window manager.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1
+  wine_step "$dir/desktop-setting.log" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f
+  wine_step "$dir/desktop-size.log" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
   # Long-lived Wine processes inherit the output of whoever starts them: start them all here,
   # writing to files, or they would hold a test's output pipe open after the test ends.
   setsid wineserver -p -f >"$dir/wineserver.log" 2>&1 < /dev/null &
-  wine wineboot >"$dir/wineboot.log" 2>&1 < /dev/null
+  wine_step "$dir/wineboot.log" wine wineboot
   setsid wine explorer /desktop=Default,1024x768 >"$dir/desktop.log" 2>&1 < /dev/null &
   # Built once, beside the build trees, and again only when its source changes.
   local keeper=$MEMOVKY_ROOT/build/session_keeper.exe keeper_source=$MEMOVKY_ROOT/scripts/session_keeper.c
