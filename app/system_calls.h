@@ -1,7 +1,8 @@
 // The calls tests stand in for: a disk that fills up half-way, a flush or a replace that fails,
-// a scanner holding a file, a folder that announces a change, a clock standing still, an allocation refused, a box or a system
-// chooser answered without a person, a notification area that refuses icons. One table with the
-// real calls as defaults, put back in one place; a new one is one line here.
+// a scanner holding a file, a folder that announces a change, a clock standing still, an
+// allocation refused, a box or a system chooser answered without a person, a notification area
+// that refuses icons. One table with the real calls as defaults, put back in one place; a new one
+// is one line here.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>

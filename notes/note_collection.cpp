@@ -163,18 +163,13 @@ int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state)
     return 1;
 }
 
-int FindNoteById(const std::string& id)
+// The note of that identity, as FindNote finds one by its window.
+static int FindNoteById(const std::string& id)
 {
     for (int i = 0; i < Notes.count; ++i)
         if (id.size() == sizeof Notes.items[i].id && memcmp(Notes.items[i].id, id.data(), id.size()) == 0)
             return i;
     return -1;
-}
-
-std::string GetNoteId(HWND window)
-{
-    const int index = FindNote(window);
-    return index < 0 ? std::string() : std::string(Notes.items[index].id, sizeof Notes.items[index].id);
 }
 
 int SetNoteId(HWND window, const std::string& id)

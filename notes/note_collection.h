@@ -50,9 +50,6 @@ int SetNoteTime(HWND window, NoteTime time);
 int AddNote(int32_t x, int32_t y, const char* text, BYTE state);   // text in the code page
 int AddNoteW(int32_t x, int32_t y, const wchar_t* text, BYTE state);
 int RemoveNote(HWND window);
-// The note of that identity, as FindNote finds one by its window.
-int FindNoteById(const std::string& id);
-std::string GetNoteId(HWND window);
 // A note made of a stored one takes its identity, where no other note has it.
 int SetNoteId(HWND window, const std::string& id);
 void DestroyAllNotes();

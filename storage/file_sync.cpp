@@ -1,21 +1,17 @@
 #include "storage/file_sync.h"
 #include "storage/settings.h"
 #include "storage/versions.h"
-#include <set>
+#include <algorithm>
 
-// Conflict copies that do not decode whole, by name and identity: left to the user, read once.
-static std::set<std::pair<std::string, ULONGLONG>> Unreadable;
-
-static ULONGLONG WrittenOf(const FileIdentity& identity)
-{
-    return (static_cast<ULONGLONG>(identity.written.dwHighDateTime) << 32) | identity.written.dwLowDateTime;
-}
+// Conflict copies that do not decode whole: left to the user, and not read again at every look
+// until they change.
+static std::vector<FileIdentity> Unreadable;
 
 static bool ReadConflictCopy(const std::string& path, MergeJob& job)
 {
-    // Not read again at every look until it changes.
     FileIdentity identity;
-    if (IdentityOf(path, identity) != ERROR_SUCCESS || Unreadable.count({ path, WrittenOf(identity) }))
+    if (IdentityOf(path, identity) != ERROR_SUCCESS
+        || std::any_of(Unreadable.begin(), Unreadable.end(), [&](const FileIdentity& known) { return SameIdentity(known, identity); }))
         return false;
     bool cut = false;
     if (RetryWhileHeld([&] { return ReadFileOnce(path, g_maxDataFileSize, job.file.bytes, cut, &job.file.identity); })
@@ -23,7 +19,7 @@ static bool ReadConflictCopy(const std::string& path, MergeJob& job)
         return false;
     const DecodedNotes decoded = DecodeNotes(job.file.bytes.data(), job.file.bytes.size());
     if (cut || !decoded.whole) {
-        Unreadable.insert({ path, WrittenOf(job.file.identity) });
+        Unreadable.push_back(job.file.identity);
         return false;
     }
     job.copy = path;
@@ -45,7 +41,9 @@ bool FindChange(MergeJob& job, bool settle)
     return false;
 }
 
-bool SameCollection(const std::vector<StoredNote>& a, const std::vector<StoredNote>& b)
+// Both say the same of every note, in the same order (a note's look, open or a mark, is each
+// computer's own).
+static bool SameCollection(const std::vector<StoredNote>& a, const std::vector<StoredNote>& b)
 {
     if (a.size() != b.size())
         return false;

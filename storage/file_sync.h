@@ -33,6 +33,3 @@ void MakeMerge(MergeJob& job, const std::vector<uint8_t>& mine);
 // The window thread shows the merge: notes.bin becomes what this run knows, a conflict copy goes
 // or is kept aside. Writer thread.
 void ConcludeOnDisk(const MergeJob& job);
-// Both say the same of every note, in the same order (a note's look, open or a mark, is each
-// computer's own).
-bool SameCollection(const std::vector<StoredNote>& a, const std::vector<StoredNote>& b);

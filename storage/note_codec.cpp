@@ -26,6 +26,9 @@ void PutText(std::vector<uint8_t>& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
+// A chunk's tag and length.
+constexpr size_t CHUNK_HEADER_SIZE = 8;
+
 void PutChunk(std::vector<uint8_t>& out, const char (&tag)[5], const std::string& value)
 {
     if (value.empty())
@@ -169,7 +172,8 @@ std::vector<uint8_t> EncodeNotes(const std::vector<StoredNote>& notes)
     size_t size = NOTE_FILE_HEADER_SIZE;
     for (const StoredNote& note : notes)
         size += NOTE_RECORD_FIXED_SIZE + note.name.size() + note.text.size()
-              + NAME_MARKER_SIZE + 24 + note.extras.id.size() + note.extras.utf8.size() + note.extras.versions.size();
+              + NAME_MARKER_SIZE + 3 * CHUNK_HEADER_SIZE + note.extras.id.size() + note.extras.utf8.size()
+              + note.extras.versions.size();
     std::vector<uint8_t> out;
     out.reserve(size);
     PutU32(out, static_cast<uint32_t>(notes.size()));

@@ -9,7 +9,6 @@ namespace {
 constexpr int32_t BESIDE = 24;
 
 bool SamePlace(const StoredNote& a, const StoredNote& b) { return a.x == b.x && a.y == b.y; }
-bool SameText(const StoredNote& a, const StoredNote& b) { return a.text == b.text && a.extras.utf8 == b.extras.utf8; }
 bool SameTime(const StoredNote& a, const StoredNote& b)
 {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute;
@@ -56,7 +55,7 @@ void GiveIdentities(std::vector<StoredNote>& theirs, const std::vector<StoredNot
             note.extras.id.clear();
     for (StoredNote& note : theirs) {
         for (size_t i = 0; i < ours.size() && note.extras.id.empty(); ++i)
-            if (!taken.count(ours[i].extras.id) && SameTime(note, ours[i]) && SameText(note, ours[i]))
+            if (!taken.count(ours[i].extras.id) && SameTime(note, ours[i]) && SameNoteText(note, ours[i]))
                 note.extras.id = ours[i].extras.id;
         if (note.extras.id.empty())
             note.extras.id = newId();
@@ -68,12 +67,12 @@ void GiveIdentities(std::vector<StoredNote>& theirs, const std::vector<StoredNot
 
 bool SameNoteText(const StoredNote& a, const StoredNote& b)
 {
-    return SameText(a, b);
+    return a.text == b.text && a.extras.utf8 == b.extras.utf8;
 }
 
 bool SameNote(const StoredNote& a, const StoredNote& b)
 {
-    return SamePlace(a, b) && a.color == b.color && SameText(a, b) && SameTime(a, b);
+    return SamePlace(a, b) && a.color == b.color && SameNoteText(a, b) && SameTime(a, b);
 }
 
 MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<StoredNote>& mine,
@@ -93,10 +92,10 @@ MergedNotes MergeNotes(const std::vector<StoredNote>* base, const std::vector<St
             TakePlace(note, their);
         if (was && my.color == was->color)
             note.color = their.color;
-        if (!SameText(my, their)) {
-            if (was && SameText(my, *was)) {
+        if (!SameNoteText(my, their)) {
+            if (was && SameNoteText(my, *was)) {
                 TakeText(note, their);
-            } else if (!was || !SameText(their, *was)) {
+            } else if (!was || !SameNoteText(their, *was)) {
                 StoredNote copy = their;
                 copy.extras.id = newId();
                 copy.x = my.x + BESIDE;
