@@ -56,15 +56,7 @@ protected:
     }
 
     // The program's note window whose top-left corner is at (x, y).
-    HWND NoteAt(int x, int y) const
-    {
-        for (HWND note : program.NoteWindows(false)) {
-            const RECT r = WindowRect(note);
-            if (r.left == x && r.top == y)
-                return note;
-        }
-        return nullptr;
-    }
+    HWND NoteAt(int x, int y) const { return ::NoteAt(program, x, y, false); }
 
     std::vector<HWND> Previews() const { return TopWindows(program.Pid(), "DAVududPopupClass"); }
 

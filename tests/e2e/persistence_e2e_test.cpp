@@ -21,11 +21,6 @@ enum { COLOUR_YELLOW = 2 };
 const COLORREF YELLOW = RGB(255, 255, 160);
 const int MARK = 20;   // the mark size put in the registry
 
-POINT Centre(const RECT& rect)
-{
-    return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
-}
-
 // Waits until the screen shows colour at the point; returns what it shows last.
 COLORREF WaitForScreenPixel(POINT at, COLORREF colour)
 {
@@ -70,17 +65,6 @@ protected:
         EXPECT_EQ(nullptr, program.MessageBoxWindow());
     }
 
-    // A new note from the tray menu, clicked into, so that keys go to its text; null when none came.
-    HWND AddNoteAndClickIn(const RunningProgram& program)
-    {
-        HWND note = AddNoteFromTray(program);
-        if (note) {
-            POINT inside = Centre(WindowRect(note));
-            ClickAt(inside.x, inside.y);
-        }
-        return note;
-    }
-
     // Two lines typed with real keys into the note's edit box; *typed is what it must hold.
     static void TypeTwoLines(HWND note, std::string* typed)
     {
@@ -92,15 +76,6 @@ protected:
         PressKeys("Return");
         TypeText("druhý řádek");
         EXPECT_TRUE(PumpUntil([&] { return EditText(note) == *typed; }, 5000)) << "edit box holds: " << EditText(note);
-    }
-
-    // The note window of the program whose top-left corner is at the point.
-    static HWND NoteAt(const RunningProgram& program, int x, int y)
-    {
-        for (HWND note : program.NoteWindows())
-            if (WindowRect(note).left == x && WindowRect(note).top == y)
-                return note;
-        return nullptr;
     }
 
     // Colour item of the "Barva" pop-up of the mark's context menu.

@@ -91,9 +91,19 @@ HWND RunningProgram::MessageBoxWindow() const
     return nullptr;
 }
 
-static POINT Centre(const RECT& rect)
+POINT Centre(const RECT& rect)
 {
     return { (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2 };
+}
+
+HWND NoteAt(const RunningProgram& program, int x, int y, bool visibleOnly)
+{
+    for (HWND note : program.NoteWindows(visibleOnly)) {
+        const RECT rect = WindowRect(note);
+        if (rect.left == x && rect.top == y)
+            return note;
+    }
+    return nullptr;
 }
 
 HWND AddNoteFromTray(const RunningProgram& program)
@@ -116,6 +126,16 @@ HWND AddNoteFromTray(const RunningProgram& program)
         return added != nullptr;
     });
     return added;
+}
+
+HWND AddNoteAndClickIn(const RunningProgram& program)
+{
+    HWND note = AddNoteFromTray(program);
+    if (note) {
+        const POINT inside = Centre(WindowRect(note));
+        ClickAt(inside.x, inside.y);
+    }
+    return note;
 }
 
 bool EndFromTray(RunningProgram& program, DWORD* exitCode)

@@ -38,6 +38,12 @@ private:
 
 // "&Přidat" in the "Memovka" pop-up of the tray menu: the new note's window, or null.
 HWND AddNoteFromTray(const RunningProgram& program);
+// The same, then a click into the new note, so that keys go to its text.
+HWND AddNoteAndClickIn(const RunningProgram& program);
+// The program's note window whose top-left corner is at (x, y), or null: the order of the windows
+// is their stacking order, which changes as they are used.
+HWND NoteAt(const RunningProgram& program, int x, int y, bool visibleOnly = true);
+POINT Centre(const RECT& rect);
 // "Konec" from the tray menu; false when the program did not end.
 bool EndFromTray(RunningProgram& program, DWORD* exitCode);
 // Drags a mark with the left button, as a hand does, until its top-left corner is at (x, y);

@@ -89,18 +89,6 @@ void PictureDialog(const RunningProgram& program, const char* title, const char*
     PumpUntil([&] { return !IsWindow(dialog); });
 }
 
-// The program's note window whose top-left corner is at (x, y): the order of the windows is
-// their stacking order, which changes as they are used.
-HWND NoteAt(const RunningProgram& program, int x, int y)
-{
-    for (HWND note : program.NoteWindows()) {
-        const RECT r = WindowRect(note);
-        if (r.left == x && r.top == y)
-            return note;
-    }
-    return nullptr;
-}
-
 // Rests the pointer on a mark until its preview shows; the preview, settled, or null.
 HWND OpenPreview(const RunningProgram& program, HWND mark)
 {

@@ -17,22 +17,29 @@ TempFolder::TempFolder()
     path_ = name;
 }
 
-static void RemoveTree(const std::string& folder)
+static void EmptyTree(const std::string& folder)
 {
     for (const WIN32_FIND_DATAA& found : FindEntries(folder + "\\*")) {
         std::string full = folder + "\\" + found.cFileName;
         SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(full);
-        else
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EmptyTree(full);
+            RemoveDirectoryA(full.c_str());
+        } else {
             DeleteFileA(full.c_str());
+        }
     }
-    RemoveDirectoryA(folder.c_str());
 }
 
 TempFolder::~TempFolder()
 {
-    RemoveTree(path_);
+    EmptyTree(path_);
+    RemoveDirectoryA(path_.c_str());
+}
+
+void TempFolder::Empty() const
+{
+    EmptyTree(path_);
 }
 
 bool FileExists(const std::string& path)

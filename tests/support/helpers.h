@@ -17,6 +17,8 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
+    // Removes everything in it; the folder stays.
+    void Empty() const;
 
 private:
     std::string path_;

@@ -25,12 +25,8 @@ ULONGLONG LastWrite(const std::string& path)
 
 HWND MarkAt(const RunningProgram& program, int x, int y)
 {
-    for (HWND note : program.NoteWindows()) {
-        const RECT rect = WindowRect(note);
-        if (rect.left == x && rect.top == y && EditText(note) == TEXT)
-            return note;
-    }
-    return nullptr;
+    HWND note = NoteAt(program, x, y);
+    return note && EditText(note) == TEXT ? note : nullptr;
 }
 
 struct Drag {

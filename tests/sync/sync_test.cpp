@@ -118,10 +118,8 @@ TEST_F(SyncTest, EachComputerShowsTheOthersChangesWhileBothRun)
 
     // Made and typed here, then closed: shown on B as a mark.
     const std::string fromA = "Z tohoto počítače";
-    HWND mine = AddNoteFromTray(program);
+    HWND mine = AddNoteAndClickIn(program);
     ASSERT_NE(nullptr, mine);
-    const RECT open = WindowRect(mine);
-    ClickAt((open.left + open.right) / 2, (open.top + open.bottom) / 2);
     TypeText(fromA);
     ASSERT_TRUE(PumpUntil([&] { return EditText(mine) == fromA; }, 5000));
     POINT close;

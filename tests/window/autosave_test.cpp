@@ -635,8 +635,7 @@ TEST_F(ShutdownSaveTest, UnreadableFileStaysUntouchedOrIsKeptAndNamed)
     } cases[] = { { "exit", false, false }, { "log-off", false, false }, { "exit", true, true }, { "log-off", true, false } };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.end) + (c.change ? ", with a change" : ""));
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
+        folder.Empty();
         ASSERT_TRUE(WriteFileBytes(DataPath(), EXAMPLE_BYTES));
         {
             FileHolder holder(DataPath(), TEST_RETRY_MS + 1000);
@@ -705,8 +704,7 @@ TEST_F(ShutdownSaveTest, CloseOrLogOffDuringABoxOfTheStartSavesNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
+        folder.Empty();
         ASSERT_TRUE(WriteFileBytes(DataPath(), mine));
         if (c.whileLoading) {
             ReallocsBeforeFailure = 1;

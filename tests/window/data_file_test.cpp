@@ -518,8 +518,7 @@ TEST_F(DataFileTest, OwnFilesRefusedForAMomentOnlyDelayTheSave)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DestroyAllNotes();
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
+        folder.Empty();
         ComposeDataFile();
         if (c.oldFile)
             ReadAtStart(old);

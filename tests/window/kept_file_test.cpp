@@ -81,8 +81,7 @@ protected:
     void StartRun(const std::string& dataFolder)
     {
         DestroyAllNotes();
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
+        folder.Empty();
         lstrcpyA(Settings.DataFolder, dataFolder.c_str());
         ComposeDataFile();
         boxes.Clear();
@@ -322,8 +321,7 @@ TEST_F(KeptFileTest, KeptNamesNeverReplaceAFileAndAlwaysFit)
             EXPECT_EQ(folder.File("notes-2026-12-08-09-05-07-2.bin"), names[1]);
             EXPECT_EQ(folder.File("notes-2026-12-08-09-05-07-3.bin"), names[2]);
         }
-        for (const std::string& name : FolderEntries(folder.Path()))
-            DeleteFileA(folder.File(name).c_str());
+        folder.Empty();
     }
 }
 
