@@ -15,11 +15,13 @@
 // user changed here.
 static void UpdateNote(HWND window, const StoredNote& was, const StoredNote& note)
 {
+    const int index = FindNote(window);
+    if (index < 0)
+        return;
     if (was.color != note.color) {
         SetNoteColor(window, note.color);
         RedrawNow(window);
     }
-    int index = FindNote(window);
     if (!SameNoteText(was, note)) {
         HWND edit = Notes.items[index].hwndEdit;
         // Without drawing: the edit box of a mark is hidden anyway, and an open note redraws once.
@@ -29,7 +31,7 @@ static void UpdateNote(HWND window, const StoredNote& was, const StoredNote& not
         InvalidateRect(edit, nullptr, TRUE);
         SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
     }
-    if ((index = FindNote(window)) < 0 || Notes.items[index].state != NOTE_PACKED || (was.x == note.x && was.y == note.y))
+    if (Notes.items[index].state != NOTE_PACKED || (was.x == note.x && was.y == note.y))
         return;
     Notes.items[index].x = note.x;
     Notes.items[index].y = note.y;
